@@ -44,8 +44,9 @@ extern AppFrameFunctions *CurrentAppFrameFunctions;
 // answers the previous one.
 AppFrameFunctions *SetAppFrameFunctions(AppFrameFunctions *frame);
 
+// gnu_printf: MinGW builds format with the C99-conforming printf, not msvcrt's.
 #if defined(__GNUC__)
-#define ES_PRINTF_FORMAT(formatIndex, firstArg) __attribute__((format(printf, formatIndex, firstArg)))
+#define ES_PRINTF_FORMAT(formatIndex, firstArg) __attribute__((format(gnu_printf, formatIndex, firstArg)))
 #else
 #define ES_PRINTF_FORMAT(formatIndex, firstArg)
 #endif
