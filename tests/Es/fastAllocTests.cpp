@@ -36,10 +36,14 @@ bool HoldsPattern(const void *object, std::size_t from, std::size_t to, std::uin
   return true;
 }
 
-std::string Format(const char *format, const void *first, const void *second = nullptr)
+std::string Format(const char *format, ...) ES_PRINTF_FORMAT(1, 2);
+std::string Format(const char *format, ...)
 {
   char text[128];
-  std::snprintf(text, sizeof text, format, first, second);
+  va_list argptr;
+  va_start(argptr, format);
+  std::vsnprintf(text, sizeof text, format, argptr);
+  va_end(argptr);
   return text;
 }
 
