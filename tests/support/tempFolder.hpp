@@ -47,7 +47,11 @@ public:
   static std::string Read(const std::string &fullName)
   {
     std::ifstream in(fullName, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    std::string bytes;
+    char block[4096];
+    while (in.read(block, sizeof block) || in.gcount() > 0)
+      bytes.append(block, static_cast<std::size_t>(in.gcount()));
+    return bytes;
   }
 
 private:
