@@ -45,7 +45,18 @@ void IFileBuffer::ReadAhead(QFileSize, QFileSize) const {}
 
 QFileSize IFileBuffer::ReadAt(void *destination, QFileSize position, QFileSize length) const
 {
+  if (length == 0)
+    return 0;
   char *out = static_cast<char *>(destination);
+  if (const char *data = Data())
+  {
+    QFileSize size = Size();
+    if (position >= size)
+      return 0;
+    QFileSize n = std::min(length, size - position);
+    std::memcpy(out, data + position, n);
+    return n;
+  }
   QFileSize done = 0;
   StreamSegment segment;
   while (done < length)
@@ -157,6 +168,12 @@ void FileBufferSub::ReadAhead(QFileSize position, QFileSize length) const
   _base->ReadAhead(position, length);
 }
 
+QFileSize FileBufferSub::ReadAt(void *destination, QFileSize position, QFileSize length) const
+{
+  ToBase(position, length);
+  return length > 0 ? _base->ReadAt(destination, position, length) : 0;
+}
+
 FileBufferLoading::FileBufferLoading(const char *name) : _name(name)
 {
   QIFileServerFunctions *server = GFileServerFunctions;
@@ -219,4 +236,12 @@ void FileBufferLoading::ReadAhead(QFileSize position, QFileSize length) const
   }
   if (remaining > 0)
     GFileServerFunctions->Preload(nullptr, nullptr, 1, _handle, position, remaining);
+}
+
+QFileSize FileBufferLoading::ReadAt(void *destination, QFileSize position, QFileSize length) const
+{
+  if (HasError() || position >= _size)
+    return 0;
+  length = std::min(length, _size - position);
+  return GFileServerFunctions->ReadBytes(_handle, destination, position, length);
 }

@@ -25,8 +25,9 @@ public:
                        QFileSize length) const;
   // A hint that a region will be read sequentially.
   virtual void ReadAhead(QFileSize position, QFileSize length) const;
-  // Copies up to length bytes from position by walking the segments; answers
-  // the number copied.
+  // Copies up to length bytes from position; answers the number copied.
+  // Memory-resident data is copied at once, anything else by walking the
+  // segments.
   virtual QFileSize ReadAt(void *destination, QFileSize position, QFileSize length) const;
   virtual bool Query(int argument) const { return (void)argument, false; }
   virtual QFileHandle OsHandle() const { return 0; }
@@ -108,6 +109,7 @@ public:
   bool Request(IPreloadRequestor *requestor, void *argument, int third, QFileSize position,
                QFileSize length) const override;
   void ReadAhead(QFileSize position, QFileSize length) const override;
+  QFileSize ReadAt(void *destination, QFileSize position, QFileSize length) const override;
   bool Query(int argument) const override { return _base->Query(argument); }
 
   QFileSize Start() const { return _start; }
@@ -139,6 +141,8 @@ public:
   bool Request(IPreloadRequestor *requestor, void *argument, int third, QFileSize position,
                QFileSize length) const override;
   void ReadAhead(QFileSize position, QFileSize length) const override;
+  // Reads from the file straight into destination, without pages.
+  QFileSize ReadAt(void *destination, QFileSize position, QFileSize length) const override;
   QFileHandle OsHandle() const override { return _handle; }
 
   const RString &Name() const { return _name; }

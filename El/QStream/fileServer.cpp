@@ -3,6 +3,8 @@
 #include "El/QStream/qOStream.hpp"
 #include "El/QStream/qStream.hpp"
 
+#include <algorithm>
+
 // The operating-system slots (ReadPage, the opens, CloseRead, FileTime,
 // FileSize) and the raw handle operations live in fileServer_win.cpp and
 // fileServer_posix.cpp; everything here is the same on every system.
@@ -53,6 +55,20 @@ void QIFileServerFunctions::DuplicateFile(const char *source, const char *destin
   in.copyTo(out);
   out.Close();
   in.close();
+}
+
+StreamSegment QIFileServerFunctions::ReadPage(QFileHandle handle, QFileSize position, QFileSize length)
+{
+  QFileSize page = static_cast<QFileSize>(PageSize());
+  if (length > page)
+    length = page;
+  StreamSegment segment;
+  segment.buffer = new QIStreamBufferPage(static_cast<int>(length));
+  segment.start = position;
+  // An allocation failure leaves a page of size 0: nothing is read into it.
+  QFileSize wanted = std::min(static_cast<QFileSize>(segment.buffer->Size()), length);
+  segment.length = wanted > 0 ? ReadBytes(handle, segment.buffer->DataLock(), position, wanted) : 0;
+  return segment;
 }
 
 QFileHandle QIFileServerFunctions::WinHandle(QFileHandle handle) { return handle; }

@@ -60,6 +60,10 @@ public:
   // The size (low 32 bits); (QFileSize)-1 when it cannot be read.
   virtual QFileSize FileSize(QFileHandle handle);
   virtual QFileHandle WinHandle(QFileHandle handle);
+  // Reads up to length bytes from position straight into destination;
+  // answers the bytes read (fewer at the end of the file or on an error).
+  // ReadPage reads through it.
+  virtual QFileSize ReadBytes(QFileHandle handle, void *destination, QFileSize position, QFileSize length);
 
   // Raw operations on an open handle, for the output stream and the loaded
   // buffer. They are not replaceable slots.

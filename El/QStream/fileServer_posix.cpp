@@ -78,32 +78,21 @@ int Descriptor(QFileHandle handle)
 }
 } // namespace
 
-StreamSegment QIFileServerFunctions::ReadPage(QFileHandle handle, QFileSize position, QFileSize length)
+QFileSize QIFileServerFunctions::ReadBytes(QFileHandle handle, void *destination, QFileSize position, QFileSize length)
 {
-  QFileSize page = static_cast<QFileSize>(PageSize());
-  if (length > page)
-    length = page;
-  StreamSegment segment;
-  segment.buffer = new QIStreamBufferPage(static_cast<int>(length));
-  segment.start = position;
-  // An allocation failure leaves a page of size 0: nothing is read into it.
-  QFileSize wanted = static_cast<QFileSize>(segment.buffer->Size());
-  if (wanted > length)
-    wanted = length;
-  char *data = segment.buffer->DataLock();
+  char *data = static_cast<char *>(destination);
   int fd = Descriptor(handle);
   QFileSize done = 0;
-  while (data && done < wanted)
+  while (data && done < length)
   {
-    ssize_t got = pread(fd, data + done, wanted - done, static_cast<off_t>(position) + static_cast<off_t>(done));
+    ssize_t got = pread(fd, data + done, length - done, static_cast<off_t>(position) + static_cast<off_t>(done));
     if (got < 0 && errno == EINTR)
       continue;
     if (got <= 0)
       break;
     done += static_cast<QFileSize>(got);
   }
-  segment.length = done;
-  return segment;
+  return done;
 }
 
 QFileHandle QIFileServerFunctions::OpenRead(const char *name)

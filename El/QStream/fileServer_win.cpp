@@ -38,23 +38,12 @@ bool ReadAt(HANDLE handle, char *data, QFileSize length, QFileSize &done)
 }
 } // namespace
 
-StreamSegment QIFileServerFunctions::ReadPage(QFileHandle handle, QFileSize position, QFileSize length)
+QFileSize QIFileServerFunctions::ReadBytes(QFileHandle handle, void *destination, QFileSize position, QFileSize length)
 {
-  QFileSize page = static_cast<QFileSize>(PageSize());
-  if (length > page)
-    length = page;
-  StreamSegment segment;
-  segment.buffer = new QIStreamBufferPage(static_cast<int>(length));
-  segment.start = position;
-  // An allocation failure leaves a page of size 0: nothing is read into it.
-  QFileSize wanted = static_cast<QFileSize>(segment.buffer->Size());
-  if (wanted > length)
-    wanted = length;
   QFileSize done = 0;
-  if (wanted > 0 && SeekHandle(handle, position))
-    ReadAt(ToHandle(handle), segment.buffer->DataLock(), wanted, done);
-  segment.length = done;
-  return segment;
+  if (length > 0 && SeekHandle(handle, position))
+    ReadAt(ToHandle(handle), static_cast<char *>(destination), length, done);
+  return done;
 }
 
 QFileHandle QIFileServerFunctions::OpenRead(const char *name)

@@ -39,6 +39,17 @@ int QIStream::read(void *destination, int n)
   int done = 0;
   while (done < n)
   {
+    if (_offset >= _segment.length && static_cast<QFileSize>(n - done) >= DirectReadMinimum)
+    {
+      QFileSize position = tellg();
+      QFileSize got = ReadDirect(out + done, position, static_cast<QFileSize>(n - done));
+      if (got > 0)
+      {
+        done += static_cast<int>(got);
+        ResetSegment(position + got);
+        continue;
+      }
+    }
     if (_offset >= _segment.length && !Refill())
     {
       _eof = true;
@@ -226,6 +237,11 @@ void QIStreamDataSource::ReadAhead(QFileSize length)
 {
   if (_source)
     _source->ReadAhead(tellg(), length);
+}
+
+QFileSize QIStreamDataSource::ReadDirect(void *destination, QFileSize position, QFileSize length)
+{
+  return _source ? _source->ReadAt(destination, position, length) : 0;
 }
 
 void QIStreamDataSource::attach(IFileBuffer *buffer)

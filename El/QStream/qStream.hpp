@@ -48,6 +48,13 @@ public:
   virtual ~QIStream() = default;
   virtual QSourcePosition SourcePosition() const { return {}; }
   virtual void SetSourcePosition(const RString &file, int line) { (void)file, (void)line; }
+  // Copies up to length bytes from position straight into destination,
+  // bypassing segments, for large reads; 0 when the source cannot (the reader
+  // then goes through segments as usual).
+  virtual QFileSize ReadDirect(void *destination, QFileSize position, QFileSize length)
+  {
+    return (void)destination, (void)position, (void)length, 0;
+  }
 
   // Copies up to n bytes; answers how many were delivered.
   int read(void *destination, int n);
@@ -77,6 +84,10 @@ public:
   const StreamSegment &CurrentSegment() const { return _segment; }
 
 protected:
+  // Reads at least this large skip the segments once the current one is
+  // used up: the bytes go from the source straight to the reader.
+  static constexpr QFileSize DirectReadMinimum = 65536;
+
   // Drops the current segment and starts afresh at position.
   void ResetSegment(QFileSize position);
   // Replaces the current segment with the one covering the position just read.
@@ -124,6 +135,7 @@ public:
   bool Request(IPreloadRequestor *requestor, void *argument, int third, QFileSize position, QFileSize length) override;
   void ReadAhead(QFileSize length) override;
   QFileSize Size() const override { return _source ? _source->Size() : 0; }
+  QFileSize ReadDirect(void *destination, QFileSize position, QFileSize length) override;
 
   // Makes any buffer the source and starts reading it from its beginning.
   void attach(IFileBuffer *buffer);

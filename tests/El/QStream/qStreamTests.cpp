@@ -7,6 +7,7 @@
 
 #include <cstring>
 #include <string>
+#include <vector>
 
 namespace
 {
@@ -265,4 +266,38 @@ TEST(QIStrStreamSegments, ReadsCallerMemoryWithoutCopying)
   EXPECT_EQ(clamped.Size(), 4u);
   char out[10];
   EXPECT_EQ(clamped.read(out, 10), 4);
+}
+
+TEST(QIStreamReading, LargeReadsMixWithSmallOnesAndEndWithTheSameFlags)
+{
+  TempFolder folder;
+  std::string data = Pattern(300000);
+  std::string name = folder.Write("data.bin", data);
+  QIFStream stream;
+  stream.open(name.c_str(), 1000, 250000);
+  std::string out(250000, '\0');
+  // A small read fills a page; the large one empties it, then reads straight.
+  ASSERT_EQ(stream.read(out.data(), 10), 10);
+  ASSERT_EQ(stream.read(out.data() + 10, 100000), 100000);
+  EXPECT_EQ(stream.tellg(), 100010u);
+  EXPECT_EQ(stream.get(), static_cast<unsigned char>(data[1000 + 100010]));
+  stream.seekg(100010);
+  EXPECT_EQ(stream.read(out.data() + 100010, 200000), 149990);
+  EXPECT_EQ(out, data.substr(1000, 250000));
+  EXPECT_TRUE(stream.eof());
+  EXPECT_TRUE(stream.fail());
+  EXPECT_EQ(stream.tellg(), 250000u);
+
+  std::vector<char> memory(data.begin(), data.end());
+  Ref<FileBufferMemory> buffer = new FileBufferMemory(static_cast<QFileSize>(memory.size()));
+  std::memcpy(buffer->DataLock(), memory.data(), memory.size());
+  QIStreamDataSource inMemory;
+  inMemory.attach(buffer.GetRef());
+  std::string copy(300000, '\0');
+  EXPECT_EQ(inMemory.read(copy.data(), 300000), 300000);
+  EXPECT_EQ(copy, data);
+  EXPECT_FALSE(inMemory.eof());
+  EXPECT_EQ(inMemory.read(copy.data(), 70000), 0);
+  EXPECT_TRUE(inMemory.eof());
+  EXPECT_FALSE(inMemory.fail());
 }
