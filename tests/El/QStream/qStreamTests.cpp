@@ -301,3 +301,29 @@ TEST(QIStreamReading, LargeReadsMixWithSmallOnesAndEndWithTheSameFlags)
   EXPECT_TRUE(inMemory.eof());
   EXPECT_FALSE(inMemory.fail());
 }
+
+#ifndef _WIN32
+// Windows does not let another handle cut a file this stream has open.
+TEST(QIStreamReading, FileThatShrinksWhileOpenEndsEarlyWithoutHarm)
+{
+  TempFolder folder;
+  std::string data = Pattern(40000);
+  std::string name = folder.Write("shrinking.bin", data);
+  for (int size : {100, 70000})
+  {
+    SCOPED_TRACE(size);
+    folder.Write("shrinking.bin", data);
+    QIFStream stream;
+    stream.open(name.c_str());
+    ASSERT_EQ(stream.Size(), 40000u);
+    std::filesystem::resize_file(name, 5000);
+    std::string out(40000, '\0');
+    int got = 0;
+    for (int n; (n = stream.read(out.data() + got, std::min(size, 40000 - got))) > 0;)
+      got += n;
+    EXPECT_EQ(got, 5000);
+    EXPECT_EQ(out.substr(0, 5000), data.substr(0, 5000));
+    EXPECT_TRUE(stream.eof());
+  }
+}
+#endif
