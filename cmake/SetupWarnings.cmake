@@ -2,7 +2,10 @@
 set(SETUP_WARNING_FLAGS
   -Wall -Wextra -Wpedantic -Wshadow -Wnon-virtual-dtor -Woverloaded-virtual
   -Wcast-align -Wformat=2 -Wnull-dereference -Wimplicit-fallthrough
-  -Wmisleading-indentation -Wduplicated-cond -Wlogical-op)
+  -Wmisleading-indentation)
+if(CMAKE_CXX_COMPILER_ID STREQUAL "GNU")
+  list(APPEND SETUP_WARNING_FLAGS -Wduplicated-cond -Wlogical-op)
+endif()
 if(SETUP_WERROR)
   list(APPEND SETUP_WARNING_FLAGS -Werror)
 endif()

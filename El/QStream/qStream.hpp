@@ -7,6 +7,7 @@
 #include <cstdint>
 
 class QOStream;
+class QFBank;
 
 // Where the text being read came from, for messages.
 struct QSourcePosition
@@ -170,6 +171,15 @@ class QIFStreamB : public QIFStream
 public:
   QIFStreamB() = default;
   ~QIFStreamB() override = default;
+
+  // Reads (start, length) of a bank member. On success both flags are clear
+  // and the bank is remembered; a missing or undecodable member leaves an
+  // empty source and the fail flag set.
+  bool openInBank(QFBank &bank, const char *name, QFileSize start = 0, QFileSize length = QFileSizeWhole);
+  QFBank *GetBank() const { return _bank; }
+
+private:
+  QFBank *_bank = nullptr;
 };
 
 // Hands out the text of another stream (which it owns) one line per segment,
