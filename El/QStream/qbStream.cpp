@@ -448,17 +448,23 @@ bool QFBank::Load()
 
 // --- members ----------------------------------------------------------------
 
-const QFBankEntry &QFBank::Find(const char *name)
+const QFBankEntry *QFBank::Lookup(const char *name) const
 {
-  static const QFBankEntry missing;
-  if (!Load() || _table.Empty())
-    return missing;
+  if (_table.Empty())
+    return nullptr;
   RString key = LookupName(name);
   const AutoArray<QFBankEntry> &bucket = _table[static_cast<int>(NameHash(key) % std::uint32_t(_bucketCount))];
   for (const QFBankEntry &entry : bucket)
     if (entry.name == key)
-      return entry;
-  return missing;
+      return &entry;
+  return nullptr;
+}
+
+const QFBankEntry &QFBank::Find(const char *name)
+{
+  static const QFBankEntry missing;
+  const QFBankEntry *entry = Load() ? Lookup(name) : nullptr;
+  return entry ? *entry : missing;
 }
 
 bool QFBank::Contains(const char *name) { return Load() && !Find(name).name.IsEmpty(); }
@@ -637,11 +643,12 @@ void QFBank::ScanPlainFileOverrides(const RString &relative, int depth)
   {
     RString path;
     path.Format("%s%s", relative.Data(), name.Data());
-    const QFBankEntry &entry = Find(path);
-    if (entry.name.IsEmpty())
+    // The table is being loaded: look it up directly, not through Find.
+    const QFBankEntry *entry = Lookup(path);
+    if (!entry)
       continue;
     LogF("Plain file version of %s used", path.Data());
-    QFBankEntry overridden = entry;
+    QFBankEntry overridden = *entry;
     overridden.plainFileOverride = true;
     Insert(std::move(overridden));
     _hasOverrides = true;

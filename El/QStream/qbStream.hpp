@@ -152,6 +152,8 @@ private:
   // were read. With insert false they are only counted.
   int ReadEntries(QIStream &in, bool insert, QFileSize &dataTotal);
   bool RunLoadCheck();
+  // The entry of a name in the table as it is, without loading it first.
+  const QFBankEntry *Lookup(const char *name) const;
   void ScanPlainFileOverrides(const RString &relative, int depth);
 
   Ref<IBankLog> _log;
