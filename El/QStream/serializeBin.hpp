@@ -104,5 +104,6 @@ private:
   QOStream *_out = nullptr;
   int _error = EOK;
   int _version = -1;
-  int _reserved = 0;
+  // Keeps the object's layout; nothing reads or writes it.
+  [[maybe_unused]] int _reserved = 0;
 };

@@ -2,6 +2,18 @@
 
 #include <cstdarg>
 
+// gnu_printf: MinGW builds format with the C99-conforming printf, not msvcrt's.
+// clang knows only printf, which is what it checks against anyway.
+#if defined(__clang__)
+#define ES_PRINTF_FORMAT(formatIndex, firstArg) __attribute__((format(printf, formatIndex, firstArg)))
+#elif defined(__GNUC__)
+#define ES_PRINTF_FORMAT(formatIndex, firstArg) __attribute__((format(gnu_printf, formatIndex, firstArg)))
+#else
+#define ES_PRINTF_FORMAT(formatIndex, firstArg)
+#endif
+// For functions that take the arguments as a va_list.
+#define ES_VPRINTF_FORMAT(formatIndex) ES_PRINTF_FORMAT(formatIndex, 0)
+
 // The application frame: the one object through which the libraries log, warn
 // and report failures. The libraries never talk to a user and never stop the
 // program themselves; a host program overrides the slots it cares about.
@@ -19,13 +31,13 @@ public:
 
   // Writes one line: formatted into at most 511 characters, a line feed added
   // when there is room, sent to the debugger output (standard error on POSIX).
-  virtual void Log(const char *format, va_list argptr);
-  virtual void Warning(const char *format, va_list argptr);
-  virtual void ErrorMessage(const char *format, va_list argptr);
-  virtual void ErrorMessageLevel(const char *format, va_list argptr);
-  virtual void ErrorReport(const char *format, va_list argptr);
-  virtual void LogLevel(int level, const char *format, va_list argptr);
-  virtual void ReadErrorReport(const char *format, va_list argptr);
+  virtual void Log(const char *format, va_list argptr) ES_VPRINTF_FORMAT(2);
+  virtual void Warning(const char *format, va_list argptr) ES_VPRINTF_FORMAT(2);
+  virtual void ErrorMessage(const char *format, va_list argptr) ES_VPRINTF_FORMAT(2);
+  virtual void ErrorMessageLevel(const char *format, va_list argptr) ES_VPRINTF_FORMAT(2);
+  virtual void ErrorReport(const char *format, va_list argptr) ES_VPRINTF_FORMAT(2);
+  virtual void LogLevel(int level, const char *format, va_list argptr) ES_VPRINTF_FORMAT(3);
+  virtual void ReadErrorReport(const char *format, va_list argptr) ES_VPRINTF_FORMAT(2);
   // On-screen output; the default frame has no screen and ignores it.
   virtual void ShowMessage(int level, const char *text);
   virtual void ShowTextLine(int position, int level, const char *text);
@@ -43,13 +55,6 @@ extern AppFrameFunctions *CurrentAppFrameFunctions;
 // Points the process at another frame (nullptr restores the default) and
 // answers the previous one.
 AppFrameFunctions *SetAppFrameFunctions(AppFrameFunctions *frame);
-
-// gnu_printf: MinGW builds format with the C99-conforming printf, not msvcrt's.
-#if defined(__GNUC__)
-#define ES_PRINTF_FORMAT(formatIndex, firstArg) __attribute__((format(gnu_printf, formatIndex, firstArg)))
-#else
-#define ES_PRINTF_FORMAT(formatIndex, firstArg)
-#endif
 
 // The channels, one free function per message slot of the current frame.
 void LogF(const char *format, ...) ES_PRINTF_FORMAT(1, 2);
@@ -73,4 +78,4 @@ inline constexpr int LogLineBufferSize = 512;
 
 // Formats the default Log line: the message cut to 511 characters, then a line
 // feed when there is still room for it. Answers the length written.
-int FormatLogLine(char (&buffer)[LogLineBufferSize], const char *format, va_list argptr);
+int FormatLogLine(char (&buffer)[LogLineBufferSize], const char *format, va_list argptr) ES_VPRINTF_FORMAT(2);

@@ -43,7 +43,7 @@ public:
 
   // printf into a 1024-byte buffer: at most 1023 characters, longer results cut.
   void Format(const char *format, ...) ES_PRINTF_FORMAT(2, 3);
-  void FormatV(const char *format, va_list argptr);
+  void FormatV(const char *format, va_list argptr) ES_VPRINTF_FORMAT(2);
   static RString FromInt(int value);
 
   // The block's reference count; 0 for the empty string.

@@ -163,7 +163,10 @@ TEST(QFBankLog, WritesEachNameOnceAndRemembersEarlierRuns)
     again.FileUsed("c.txt");
   }
   std::filesystem::current_path(previous);
-  EXPECT_EQ(TempFolder::Read((folder.Path() / "FilesUsed" / "data.log").string()), "a.txt\nb.txt\nc.txt\n");
+  // The log is a text file: Windows ends its lines with CR LF.
+  std::string log = TempFolder::Read((folder.Path() / "FilesUsed" / "data.log").string());
+  log.erase(std::remove(log.begin(), log.end(), '\r'), log.end());
+  EXPECT_EQ(log, "a.txt\nb.txt\nc.txt\n");
 }
 
 TEST(QFBankPointer, SubReferencesStayInsideTheRegion)
