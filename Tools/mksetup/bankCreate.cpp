@@ -1,0 +1,195 @@
+#include "El/QStream/fileServer.hpp"
+#include "El/QStream/lsError.hpp"
+#include "El/QStream/qOStream.hpp"
+#include "El/QStream/qStream.hpp"
+#include "El/QStream/qbStream.hpp"
+#include "El/QStream/ssCompress.hpp"
+#include "Tools/mksetup/bankWriter.hpp"
+#include "Tools/mksetup/commandLine.hpp"
+#include "Tools/mksetup/commands.hpp"
+#include "Tools/mksetup/toolFiles.hpp"
+
+#include <algorithm>
+#include <cstdint>
+#include <filesystem>
+#include <string>
+#include <system_error>
+#include <vector>
+
+namespace fs = std::filesystem;
+
+namespace
+{
+// Members are packed in memory; the packed form of a larger file could
+// outgrow the memory stream's int-sized buffer. Larger files are stored.
+constexpr std::uint32_t MaxPackedMemberSize = 512u << 20;
+
+struct SourceFile
+{
+  // The member name: the path below the folder, "\" separated.
+  std::string name;
+  std::string path;
+};
+
+// The member name of a file below root, or false with a message.
+bool MemberNameOf(const fs::path &relative, std::string &name)
+{
+  name.clear();
+  for (const fs::path &component : relative)
+  {
+    std::string text = component.string();
+#ifndef _WIN32
+    // "\" separates folders in a bank: a file called "a\b" would come back
+    // out as the file b in a folder a.
+    if (text.find('\\') != std::string::npos)
+    {
+      ToolMessage("cannot store %s: '\\' in a file name reads as a folder separator in a bank",
+                  relative.string().c_str());
+      return false;
+    }
+#endif
+    if (!name.empty())
+      name += '\\';
+    name += text;
+  }
+  if (name.size() > static_cast<std::size_t>(QFBankMaxNameLength))
+  {
+    ToolMessage("cannot store %s: a member name holds at most %d characters", name.c_str(), QFBankMaxNameLength);
+    return false;
+  }
+  return true;
+}
+
+// Every regular file below root, sorted by the bytes of their member names.
+bool CollectFiles(const std::string &rootName, const std::string &outName, std::vector<SourceFile> &files)
+{
+  fs::path root(rootName);
+  std::error_code error;
+  if (!fs::is_directory(root, error))
+  {
+    ToolMessage("%s is not a folder", rootName.c_str());
+    return false;
+  }
+  // An earlier bank of the same name inside the folder is not packed into
+  // its successor.
+  fs::path out(outName);
+  bool outExists = fs::exists(out, error);
+
+  fs::recursive_directory_iterator it(root, error);
+  for (; !error && it != fs::recursive_directory_iterator(); it.increment(error))
+  {
+    const fs::directory_entry &entry = *it;
+    std::error_code entryError;
+    if (!entry.is_regular_file(entryError))
+      continue;
+    if (outExists && fs::equivalent(entry.path(), out, entryError))
+      continue;
+    SourceFile file;
+    if (!MemberNameOf(entry.path().lexically_relative(root), file.name))
+      return false;
+    file.path = entry.path().string();
+    files.push_back(std::move(file));
+  }
+  if (error)
+  {
+    ToolMessage("cannot list %s: %s", rootName.c_str(), error.message().c_str());
+    return false;
+  }
+  std::sort(files.begin(), files.end(), [](const SourceFile &a, const SourceFile &b) { return a.name < b.name; });
+  return true;
+}
+
+// The library finds members by their lower-cased names: two files whose names
+// differ only in case would leave one of them unreachable.
+bool NamesUniqueIgnoringCase(const std::vector<SourceFile> &files)
+{
+  std::vector<std::string> lowered;
+  for (const SourceFile &file : files)
+    lowered.push_back(QFBankNormalizeName(file.name.c_str()).Data());
+  std::vector<std::size_t> order(files.size());
+  for (std::size_t i = 0; i < order.size(); ++i)
+    order[i] = i;
+  std::sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) { return lowered[a] < lowered[b]; });
+  for (std::size_t i = 1; i < order.size(); ++i)
+    if (lowered[order[i]] == lowered[order[i - 1]])
+    {
+      ToolMessage("cannot store both %s and %s: bank names ignore case", files[order[i - 1]].name.c_str(),
+                  files[order[i]].name.c_str());
+      return false;
+    }
+  return true;
+}
+
+std::uint32_t TimestampOf(const std::string &path)
+{
+  std::int64_t seconds = QFileTimeOf(path.c_str());
+  return static_cast<std::uint32_t>(std::clamp<std::int64_t>(seconds, 0, UINT32_MAX));
+}
+
+// Packs bytes; answers whether the packed form is the smaller one (and then
+// holds it in packed).
+bool PackSmaller(const std::string &bytes, std::string &packed)
+{
+  if (bytes.empty() || bytes.size() > MaxPackedMemberSize)
+    return false;
+  QIStrStream in(bytes.data(), static_cast<int>(bytes.size()));
+  QOStrStream out;
+  SSCompress().encode(out, in);
+  if (out.pcount() >= bytes.size())
+    return false;
+  packed.assign(out.str(), out.pcount());
+  return true;
+}
+
+bool AddFile(BankWriter &writer, const SourceFile &file, bool pack)
+{
+  std::uint32_t size = 0;
+  std::string bytes;
+  if (!RegularFileSize(file.path, size) || !ReadWholeFile(file.path, size, bytes))
+    return false;
+  std::uint32_t timestamp = TimestampOf(file.path);
+  std::string packed;
+  if (pack && PackSmaller(bytes, packed))
+    writer.AddMember(file.name, QFBankPacked, size, timestamp, std::move(packed));
+  else
+    writer.AddMember(file.name, QFBankStored, size, timestamp, std::move(bytes));
+  return true;
+}
+} // namespace
+
+int RunBankCreate(const Arguments &arguments)
+{
+  const std::string &outName = arguments[0];
+  const std::string &folderName = arguments[1];
+  BankWriter writer;
+  writer.SetVersionRecord(arguments.Has("version"));
+  for (const std::string &pair : arguments.Values("property"))
+  {
+    std::size_t equals = pair.find('=');
+    if (equals == std::string::npos || equals == 0)
+      return arguments.UsageError("--property wants KEY=VALUE with a key, not '%s'", pair.c_str());
+    writer.AddProperty(pair.substr(0, equals), pair.substr(equals + 1));
+  }
+
+  std::vector<SourceFile> files;
+  if (!CollectFiles(folderName, outName, files) || !NamesUniqueIgnoringCase(files))
+    return ExitFailure;
+  for (const SourceFile &file : files)
+  {
+    if (!AddFile(writer, file, arguments.Has("pack")))
+      return ExitFailure;
+    // Refused as soon as it shows, not after reading everything else.
+    if (writer.TotalSize() > UINT32_MAX)
+      return ToolFailure("the bank would reach 4 GiB (at %s); a bank must stay below that", file.name.c_str());
+  }
+
+  ReplacingFile bank(outName);
+  QOFStream out(bank.TemporaryName());
+  if (out.Failed())
+    return ToolFailure("cannot create %s: %s", bank.TemporaryName(), LSErrorText(out.error()));
+  if (!writer.Write(out))
+    return ToolFailure("cannot write the bank %s", outName.c_str());
+  if (out.Close() != 0 || out.Failed())
+    return ToolFailure("cannot write %s: %s", bank.TemporaryName(), LSErrorText(out.error()));
+  return bank.Commit() ? ExitSuccess : ExitFailure;
+}

@@ -1,0 +1,18 @@
+#pragma once
+
+#include "Tools/mksetup/commandLine.hpp"
+
+// The handlers of the dispatch table in main.cpp; each gets its arguments
+// already counted and its options checked.
+
+// lzssCommands.cpp
+int RunLzssEncode(const Arguments &arguments);
+int RunLzssDecode(const Arguments &arguments);
+
+// bankCreate.cpp
+int RunBankCreate(const Arguments &arguments);
+
+// bankCommands.cpp
+int RunBankList(const Arguments &arguments);
+int RunBankExtract(const Arguments &arguments);
+int RunBankCat(const Arguments &arguments);

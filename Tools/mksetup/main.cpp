@@ -1,0 +1,83 @@
+#include "Tools/mksetup/commandLine.hpp"
+#include "Tools/mksetup/commands.hpp"
+#include "Tools/mksetup/consoleFrame.hpp"
+
+#include <exception>
+#include <new>
+
+namespace
+{
+constexpr OptionSpec BankCreateOptions[] = {{"pack", false}, {"version", false}, {"property", true}};
+
+// The tool's commands. A new one is a row here and a handler in commands.hpp.
+constexpr Command Commands[] = {
+    {.area = "lzss",
+     .verb = "encode",
+     .run = RunLzssEncode,
+     .synopsis = "lzss encode <in> <out>",
+     .summary = "Packs the whole of <in> into <out> (LZSS).",
+     .minArguments = 2,
+     .maxArguments = 2},
+    {.area = "lzss",
+     .verb = "decode",
+     .run = RunLzssDecode,
+     .synopsis = "lzss decode <size> <in> <out>",
+     .summary = "Unpacks exactly <size> bytes of the LZSS stream <in> into <out>.",
+     .minArguments = 3,
+     .maxArguments = 3,
+     .details = "<size> is a decimal number of bytes. A malformed stream leaves no <out>.\n"},
+    {.area = "bank",
+     .verb = "create",
+     .run = RunBankCreate,
+     .synopsis = "bank create [--pack] [--version] [--property KEY=VALUE]... <out> <dir>",
+     .summary = "Makes the bank <out> of every file below <dir>.",
+     .minArguments = 2,
+     .maxArguments = 2,
+     .details = "Members are named by their paths below <dir> with \"\\\" separators, in byte order.\n"
+                "  --pack                 pack members (LZSS) where that makes them smaller\n"
+                "  --version              write the version record and the property list\n"
+                "  --property KEY=VALUE   add a property (implies --version); may be repeated\n",
+     .options = BankCreateOptions},
+    {.area = "bank",
+     .verb = "list",
+     .run = RunBankList,
+     .synopsis = "bank list <bank>",
+     .summary = "Lists the members of <bank> in the order of their data.",
+     .minArguments = 1,
+     .maxArguments = 1,
+     .details = "One line per member, tab-separated: name, method, unpacked size, data size,\n"
+                "timestamp (seconds since 1970), data position.\n"},
+    {.area = "bank",
+     .verb = "extract",
+     .run = RunBankExtract,
+     .synopsis = "bank extract <bank> <dir> [<member>...]",
+     .summary = "Writes the members of <bank> (all, or those named) as files below <dir>.",
+     .minArguments = 2,
+     .maxArguments = AnyNumberOfArguments,
+     .details = "Members whose names would land outside <dir> are refused.\n"},
+    {.area = "bank",
+     .verb = "cat",
+     .run = RunBankCat,
+     .synopsis = "bank cat <bank> <member>",
+     .summary = "Writes one member of <bank> to standard output.",
+     .minArguments = 2,
+     .maxArguments = 2},
+};
+} // namespace
+
+int main(int argc, char **argv)
+{
+  InstallConsoleFrame();
+  try
+  {
+    return RunCommandLine(Commands, argc, argv);
+  }
+  catch (const std::bad_alloc &)
+  {
+    return ToolFailure("out of memory");
+  }
+  catch (const std::exception &exception)
+  {
+    return ToolFailure("%s", exception.what());
+  }
+}

@@ -1,0 +1,36 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+// An output file written under a temporary name beside its final name and
+// renamed into place by Commit, so that a run that fails part way leaves
+// neither a partial file nor a damaged earlier version behind. The temporary
+// file goes with the object unless it was committed.
+class ReplacingFile
+{
+public:
+  explicit ReplacingFile(std::string finalName);
+  ReplacingFile(const ReplacingFile &) = delete;
+  ReplacingFile &operator=(const ReplacingFile &) = delete;
+  ~ReplacingFile();
+
+  const char *TemporaryName() const { return _temporary.c_str(); }
+  // Renames the temporary file onto the final name (replacing a file there);
+  // false with a message when that fails.
+  bool Commit();
+
+private:
+  std::string _final;
+  std::string _temporary;
+  bool _committed = false;
+};
+
+// The size of a regular file (symbolic links followed); false with a message
+// when name is missing, not a regular file, or too large for the stream
+// library's 32-bit sizes.
+bool RegularFileSize(const std::string &name, std::uint32_t &size);
+
+// Reads a whole file of the given size through the stream library; false with
+// a message when fewer bytes could be read.
+bool ReadWholeFile(const std::string &name, std::uint32_t size, std::string &bytes);
