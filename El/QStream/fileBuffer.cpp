@@ -1,6 +1,7 @@
 #include "El/QStream/fileBuffer.hpp"
 
 #include "El/QStream/qStream.hpp"
+#include "El/QStream/ssCompress.hpp"
 #include "Es/Framework/appFrame.hpp"
 
 #include <algorithm>
@@ -13,8 +14,6 @@ constexpr QFileSize MemorySegmentSize = 4096;
 // Read-ahead hints go to the file server in chunks of at least this size.
 constexpr QFileSize MinReadAheadChunk = 32768;
 } // namespace
-
-LzssStreamDecoder GLzssStreamDecoder = nullptr;
 
 void IFileBuffer::SegmentAt(StreamSegment &segment, QFileSize position) const
 {
@@ -83,8 +82,9 @@ FileBufferMemory::FileBufferMemory(QFileSize size)
 FileBufferUncompressed::FileBufferUncompressed(QFileSize unpackedSize, QIStream &packed)
     : FileBufferMemory(unpackedSize)
 {
-  if (_data.Size() != static_cast<int>(unpackedSize) || !GLzssStreamDecoder ||
-      !GLzssStreamDecoder(_data.Data(), unpackedSize, packed))
+  // The size check also keeps the size within what the decoder's long holds.
+  if (_data.Size() != static_cast<int>(unpackedSize) ||
+      !SSCompress().decode(_data.Data(), static_cast<long>(unpackedSize), packed))
     _data.Free();
 }
 

@@ -62,13 +62,6 @@ protected:
   Buffer<char> _data;
 };
 
-// Decodes exactly size bytes of LZSS-packed data from a stream into
-// destination; false when the packed data is malformed.
-using LzssStreamDecoder = bool (*)(char *destination, QFileSize size, QIStream &packed);
-// The decoder FileBufferUncompressed uses; the codec installs itself here.
-// While none is installed every decode fails.
-extern LzssStreamDecoder GLzssStreamDecoder;
-
 // The unpacked form of LZSS-packed data read from a stream. A decode that
 // fails leaves an empty buffer (size 0), not an error buffer.
 class FileBufferUncompressed : public FileBufferMemory

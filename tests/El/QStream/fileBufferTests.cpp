@@ -1,5 +1,7 @@
 #include "El/QStream/fileBuffer.hpp"
+#include "El/QStream/qOStream.hpp"
 #include "El/QStream/qStream.hpp"
+#include "El/QStream/ssCompress.hpp"
 
 #include "tests/support/capturingFrame.hpp"
 #include "tests/support/tempFolder.hpp"
@@ -231,40 +233,30 @@ TEST(FileBufferError, HasNoDataAndEmptySegments)
   EXPECT_EQ(segment.length, 0u);
 }
 
-namespace
-{
-bool CopyDecoder(char *destination, QFileSize size, QIStream &packed)
-{
-  return packed.read(destination, static_cast<int>(size)) == static_cast<int>(size);
-}
-
-// Installs a decoder for one test.
-class DecoderScope
-{
-public:
-  explicit DecoderScope(LzssStreamDecoder decoder) : _previous(GLzssStreamDecoder) { GLzssStreamDecoder = decoder; }
-  ~DecoderScope() { GLzssStreamDecoder = _previous; }
-
-private:
-  LzssStreamDecoder _previous;
-};
-} // namespace
-
 TEST(FileBufferUncompressed, HoldsWhatTheDecoderProducedOrNothing)
 {
-  std::string packed = Pattern(5000);
-  {
-    DecoderScope scope(CopyDecoder);
-    QIStrStream stream(packed.data(), 5000);
-    Ref<IFileBuffer> unpacked = new FileBufferUncompressed(5000, stream);
-    EXPECT_EQ(std::string(unpacked->Data(), unpacked->Size()), packed);
-    QIStrStream shortStream(packed.data(), 10);
-    Ref<IFileBuffer> failed = new FileBufferUncompressed(5000, shortStream);
-    EXPECT_EQ(failed->Size(), 0u);
-    EXPECT_FALSE(failed->HasError());
-  }
-  DecoderScope none(nullptr);
-  QIStrStream stream(packed.data(), 5000);
-  Ref<IFileBuffer> noDecoder = new FileBufferUncompressed(5000, stream);
-  EXPECT_EQ(noDecoder->Size(), 0u);
+  std::string data = Pattern(5000);
+  QIStrStream source(data.data(), 5000);
+  QOStrStream packing;
+  SSCompress().encode(packing, source);
+  std::string packed(packing.str(), packing.pcount());
+
+  QIStrStream stream(packed.data(), static_cast<int>(packed.size()));
+  Ref<IFileBuffer> unpacked = new FileBufferUncompressed(5000, stream);
+  EXPECT_EQ(std::string(unpacked->Data(), unpacked->Size()), data);
+
+  CapturingFrame frame;
+  QIStrStream shortStream(packed.data(), static_cast<int>(packed.size()) - 5);
+  Ref<IFileBuffer> truncated = new FileBufferUncompressed(5000, shortStream);
+  EXPECT_EQ(truncated->Size(), 0u);
+  EXPECT_FALSE(truncated->HasError());
+  EXPECT_TRUE(frame.Contains("LZW"));
+
+  std::string damaged = packed;
+  damaged.back() = static_cast<char>(damaged.back() ^ 0x10);
+  QIStrStream damagedStream(damaged.data(), static_cast<int>(damaged.size()));
+  Ref<IFileBuffer> badChecksum = new FileBufferUncompressed(5000, damagedStream);
+  EXPECT_EQ(badChecksum->Size(), 0u);
+  EXPECT_EQ(badChecksum->Data(), nullptr);
+  EXPECT_TRUE(frame.Contains("Checksum"));
 }

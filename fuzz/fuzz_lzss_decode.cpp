@@ -1,0 +1,90 @@
+// Unpacks arbitrary bytes as LZSS data: the first two bytes give the unpacked
+// size (0..65535), the rest is the packed stream. The memory decoder, the
+// stream decoder and the discarding decoder must agree on the verdict and
+// its message, and the two that keep the bytes on what they unpacked.
+#include "El/QStream/qStream.hpp"
+#include "El/QStream/ssCompress.hpp"
+
+#include "Es/Framework/appFrame.hpp"
+
+#include <cstdarg>
+#include <cstddef>
+#include <cstdint>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <vector>
+
+namespace
+{
+// Keeps the message of the last report instead of printing it. Check
+// failures arrive as "%s(%d) : %s" (source, line, message); the line differs
+// between the decoders, the message must not.
+class QuietFrame : public AppFrameFunctions
+{
+public:
+  void Log(const char *format, va_list argptr) override
+  {
+    if (std::strcmp(format, "%s(%d) : %s") != 0)
+    {
+      last = format;
+      return;
+    }
+    va_list arguments;
+    va_copy(arguments, argptr);
+    (void)va_arg(arguments, const char *);
+    (void)va_arg(arguments, int);
+    last = va_arg(arguments, const char *);
+    va_end(arguments);
+  }
+
+  std::string Take()
+  {
+    std::string message;
+    message.swap(last);
+    return message;
+  }
+
+  std::string last;
+};
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size)
+{
+  static QuietFrame frame;
+  static AppFrameFunctions *previous = SetAppFrameFunctions(&frame);
+  (void)previous;
+
+  if (size < 2 || size > INT32_MAX)
+    return 0;
+  long n = data[0] | data[1] << 8;
+  const char *packed = reinterpret_cast<const char *>(data + 2);
+  int packedSize = static_cast<int>(size - 2);
+
+  // Exactly n bytes each, so that a write past the end is caught.
+  std::vector<char> fromMemory(static_cast<std::size_t>(n));
+  std::vector<char> fromStream(static_cast<std::size_t>(n));
+
+  bool memoryOk = SSCompress().decode(fromMemory.data(), n, packed, packedSize);
+  std::string memoryMessage = frame.Take();
+
+  QIStrStream stream(packed, packedSize);
+  bool streamOk = SSCompress().decode(fromStream.data(), n, stream);
+  std::string streamMessage = frame.Take();
+
+  QIStrStream skipped(packed, packedSize);
+  bool discardOk = SSCompress().decodeDiscard(n, skipped);
+  std::string discardMessage = frame.Take();
+
+  if (memoryOk != streamOk || memoryOk != discardOk || memoryMessage != streamMessage ||
+      memoryMessage != discardMessage)
+    std::abort();
+  if (memoryOk && n > 0 && std::memcmp(fromMemory.data(), fromStream.data(), fromMemory.size()) != 0)
+    std::abort();
+  // Data that unpacked consumed itself exactly: whatever follows stays unread.
+  if (streamOk && stream.tellg() != skipped.tellg())
+    std::abort();
+  if (n == 0 && stream.tellg() != 0)
+    std::abort();
+  return 0;
+}
