@@ -2,6 +2,7 @@
 // copies an archive, against reading the bank file with read(2) in 8 KiB
 // pages, in the same run with a warm page cache.
 #include "El/QStream/qbStream.hpp"
+#include "tests/support/quietFrame.hpp"
 
 #include <benchmark/benchmark.h>
 
@@ -20,12 +21,6 @@ namespace
 constexpr int MemberCount = 256;
 constexpr std::size_t MemberSize = 2 << 20;
 constexpr std::size_t ReadBlock = 262144;
-
-class QuietFrame : public AppFrameFunctions
-{
-public:
-  void Log(const char *, va_list) override {}
-};
 
 void Word(std::string &bytes, std::uint32_t value)
 {
@@ -101,8 +96,7 @@ void ReadMember(const QFBankEntry &entry, QFBank &bank, void *context)
 
 void BM_BankMembersOpenInBank(benchmark::State &state)
 {
-  static QuietFrame quiet;
-  SetAppFrameFunctions(&quiet);
+  QuietFrame quiet;
   ReadWithPosix(Bank().Path(), ReadBlock);
   std::size_t total = 0;
   for (auto _ : state)
@@ -117,7 +111,6 @@ void BM_BankMembersOpenInBank(benchmark::State &state)
   if (total != MemberCount * MemberSize)
     state.SkipWithError("members came back short");
   state.SetBytesProcessed(static_cast<std::int64_t>(state.iterations() * MemberCount * MemberSize));
-  SetAppFrameFunctions(nullptr);
 }
 
 void BM_BankFilePosixRead8K(benchmark::State &state)

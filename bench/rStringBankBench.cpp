@@ -1,6 +1,7 @@
 // Interning 100,000 distinct names and then looking them up, in the string
 // bank and in std::unordered_set<std::string> measured in the same run.
 #include "Es/Strings/rStringBank.hpp"
+#include "tests/support/quietFrame.hpp"
 
 #include <benchmark/benchmark.h>
 
@@ -11,18 +12,6 @@
 namespace
 {
 constexpr int NameCount = 100000;
-
-// Keeps each bank's destruction line out of the benchmark's output.
-class QuietFrame : public AppFrameFunctions
-{
-public:
-  QuietFrame() { _previous = SetAppFrameFunctions(this); }
-  ~QuietFrame() override { SetAppFrameFunctions(_previous); }
-  void Log(const char *, va_list) override {}
-
-private:
-  AppFrameFunctions *_previous;
-};
 
 // Names shaped like bank members: folder paths with numbered files.
 const std::vector<std::string> &Names()

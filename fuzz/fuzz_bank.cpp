@@ -1,18 +1,13 @@
 // Opens arbitrary bytes as a bank held in memory, loads its table and reads
 // every member through a stream, as the installer unpacks an embedded bank.
 #include "El/QStream/qbStream.hpp"
+#include "tests/support/quietFrame.hpp"
 
 #include <cstddef>
 #include <cstdint>
 
 namespace
 {
-class QuietFrame : public AppFrameFunctions
-{
-public:
-  void Log(const char *, va_list) override {}
-};
-
 void ReadMember(const QFBankEntry &entry, QFBank &bank, void *)
 {
   QIFStreamB stream;
@@ -28,7 +23,6 @@ void ReadMember(const QFBankEntry &entry, QFBank &bank, void *)
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size)
 {
   static QuietFrame quiet;
-  SetAppFrameFunctions(&quiet);
   QFBank bank;
   if (!bank.OpenMemory(new FileBufferFromMemory(data, static_cast<QFileSize>(size)), nullptr, nullptr))
     return 0;

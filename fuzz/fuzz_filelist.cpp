@@ -3,6 +3,7 @@
 // data bank. Whatever the count says, reading must stop where the data ends
 // without crashing or allocating for entries that are not there.
 #include "El/QStream/serializeBin.hpp"
+#include "tests/support/quietFrame.hpp"
 
 #include "Es/Framework/appFrame.hpp"
 
@@ -12,12 +13,6 @@
 namespace
 {
 // Damaged input is reported on the frame; the reports are not wanted here.
-class QuietFrame : public AppFrameFunctions
-{
-public:
-  void Log(const char *, va_list) override {}
-};
-
 struct ListEntry
 {
   RString name;
@@ -36,8 +31,6 @@ struct ListEntry
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size)
 {
   static QuietFrame frame;
-  static AppFrameFunctions *previous = SetAppFrameFunctions(&frame);
-  (void)previous;
 
   if (size > INT32_MAX)
     return 0;

@@ -20,20 +20,6 @@
 
 namespace
 {
-// The bytes of a file (empty when it cannot be read).
-std::string FileBytes(const std::string &name)
-{
-  std::error_code error;
-  std::uintmax_t size = std::filesystem::file_size(name, error);
-  if (error)
-    return {};
-  std::string bytes(static_cast<std::size_t>(size), '\0');
-  std::ifstream in(name, std::ios::binary);
-  in.read(bytes.data(), static_cast<std::streamsize>(size));
-  bytes.resize(static_cast<std::size_t>(in.gcount()));
-  return bytes;
-}
-
 std::string Pattern(std::size_t size, int seed)
 {
   std::string bytes(size, '\0');
@@ -250,14 +236,14 @@ TEST(FileServerFiles, OpenWriteTruncatesAndOpenAppendStartsAtTheEnd)
   EXPECT_TRUE(QIFileServerFunctions::SeekHandle(append, 0));
   QIFileServerFunctions::WriteHandle(append, "A", 1);
   QIFileServerFunctions::CloseHandle(append);
-  EXPECT_EQ(FileBytes(name), "Abcdef");
+  EXPECT_EQ(TempFolder::Read(name), "Abcdef");
 
   std::string fresh = folder.File("fresh.txt");
   QFileHandle created = Server().OpenAppend(fresh.c_str());
   ASSERT_TRUE(Server().IsValid(created));
   QIFileServerFunctions::WriteHandle(created, "new", 3);
   QIFileServerFunctions::CloseHandle(created);
-  EXPECT_EQ(FileBytes(fresh), "new");
+  EXPECT_EQ(TempFolder::Read(fresh), "new");
 }
 
 TEST(FileServerFiles, DuplicateFileCopiesTheBytes)
@@ -267,8 +253,8 @@ TEST(FileServerFiles, DuplicateFileCopiesTheBytes)
   std::string source = folder.Write("source.bin", bytes);
   std::string copy = folder.Write("copy.bin", "to be replaced");
   Server().DuplicateFile(source.c_str(), copy.c_str());
-  EXPECT_EQ(FileBytes(copy), bytes);
-  EXPECT_EQ(FileBytes(source), bytes);
+  EXPECT_EQ(TempFolder::Read(copy), bytes);
+  EXPECT_EQ(TempFolder::Read(source), bytes);
 }
 
 TEST(FileServerFiles, DuplicateFileOfAMissingSourceLeavesTheDestinationAlone)
@@ -276,7 +262,7 @@ TEST(FileServerFiles, DuplicateFileOfAMissingSourceLeavesTheDestinationAlone)
   TempFolder folder;
   std::string kept = folder.Write("kept.bin", "keep me");
   Server().DuplicateFile(folder.File("missing.bin").c_str(), kept.c_str());
-  EXPECT_EQ(FileBytes(kept), "keep me");
+  EXPECT_EQ(TempFolder::Read(kept), "keep me");
   std::string absent = folder.File("absent.bin");
   Server().DuplicateFile(folder.File("missing.bin").c_str(), absent.c_str());
   EXPECT_FALSE(std::filesystem::exists(absent));
@@ -288,7 +274,7 @@ TEST(FileServerFiles, DuplicateFileOntoTheSameNameInOtherCaseDoesNothing)
   std::string source = folder.Write("same.bin", "keep me");
   std::string other = folder.File("SAME.BIN");
   Server().DuplicateFile(source.c_str(), other.c_str());
-  EXPECT_EQ(FileBytes(source), "keep me");
+  EXPECT_EQ(TempFolder::Read(source), "keep me");
 #ifndef _WIN32
   // Another file on POSIX, which must not have been created either.
   EXPECT_FALSE(std::filesystem::exists(other));

@@ -10,20 +10,6 @@
 
 namespace
 {
-// The bytes of a file (empty when it cannot be read).
-std::string FileBytes(const std::string &name)
-{
-  std::error_code error;
-  std::uintmax_t size = std::filesystem::file_size(name, error);
-  if (error)
-    return {};
-  std::string bytes(static_cast<std::size_t>(size), '\0');
-  std::ifstream in(name, std::ios::binary);
-  in.read(bytes.data(), static_cast<std::streamsize>(size));
-  bytes.resize(static_cast<std::size_t>(in.gcount()));
-  return bytes;
-}
-
 std::string Pattern(std::size_t size, int seed)
 {
   std::string bytes(size, '\0');
@@ -53,7 +39,7 @@ TEST(QOFStream, LargeWriteFlushesFullBuffersAndKeepsTheRestUntilClose)
   EXPECT_EQ(SizeOnDisk(name), 65536u);
   EXPECT_EQ(out.Close(), 0);
   EXPECT_FALSE(out.IsOpen());
-  EXPECT_EQ(FileBytes(name), bytes);
+  EXPECT_EQ(TempFolder::Read(name), bytes);
 }
 
 TEST(QOFStream, PutAcrossTheBufferBoundaryFlushesOneBuffer)
@@ -70,7 +56,7 @@ TEST(QOFStream, PutAcrossTheBufferBoundaryFlushesOneBuffer)
   EXPECT_EQ(SizeOnDisk(name), 65536u);
   EXPECT_EQ(out.tellp(), bytes.size());
   EXPECT_EQ(out.Close(), 0);
-  EXPECT_EQ(FileBytes(name), bytes);
+  EXPECT_EQ(TempFolder::Read(name), bytes);
 }
 
 TEST(QOFStream, SeekInsideTheBufferOverwritesAndKeepsTheRest)
@@ -88,7 +74,7 @@ TEST(QOFStream, SeekInsideTheBufferOverwritesAndKeepsTheRest)
   EXPECT_EQ(out.tellp(), 4u);
   Write(out, "Z");
   EXPECT_EQ(out.Close(), 0);
-  EXPECT_EQ(FileBytes(name), "abXYZfgh");
+  EXPECT_EQ(TempFolder::Read(name), "abXYZfgh");
 }
 
 TEST(QOFStream, SeekOutsideTheBufferFlushesAndWritesAtTheNewPosition)
@@ -106,7 +92,7 @@ TEST(QOFStream, SeekOutsideTheBufferFlushesAndWritesAtTheNewPosition)
   Write(out, "xy");
   EXPECT_EQ(out.tellp(), 4u);
   EXPECT_EQ(out.Close(), 0);
-  EXPECT_EQ(FileBytes(name), std::string("01xy456789") + std::string(10, '\0') + "AB");
+  EXPECT_EQ(TempFolder::Read(name), std::string("01xy456789") + std::string(10, '\0') + "AB");
 }
 
 TEST(QOFStream, AppendCountsPositionsFromTheStartOfTheFile)
@@ -121,7 +107,7 @@ TEST(QOFStream, AppendCountsPositionsFromTheStartOfTheFile)
   out.SeekP(0);
   out.put('A');
   EXPECT_EQ(out.Close(), 0);
-  EXPECT_EQ(FileBytes(name), "Abcdef");
+  EXPECT_EQ(TempFolder::Read(name), "Abcdef");
 }
 
 TEST(QOFStream, ForwardSlashesInTheNameReachTheSubfolder)
@@ -133,7 +119,7 @@ TEST(QOFStream, ForwardSlashesInTheNameReachTheSubfolder)
   ASSERT_FALSE(out.Failed());
   Write(out, "slashes");
   EXPECT_EQ(out.Close(), 0);
-  EXPECT_EQ(FileBytes((folder.Path() / "dir" / "name.bin").string()), "slashes");
+  EXPECT_EQ(TempFolder::Read((folder.Path() / "dir" / "name.bin").string()), "slashes");
 #ifdef _WIN32
   EXPECT_TRUE(std::filesystem::exists(folder.Path().string() + "\\dir\\name.bin"));
 #endif
@@ -169,12 +155,12 @@ TEST(QOFStream, ReopeningClosesTheFirstFileWithItsBytes)
   QOFStream out(first.c_str());
   Write(out, "one");
   out.open(second.c_str());
-  EXPECT_EQ(FileBytes(first), "one");
+  EXPECT_EQ(TempFolder::Read(first), "one");
   EXPECT_EQ(out.tellp(), 0u);
   Write(out, "two");
   EXPECT_EQ(out.Close(), 0);
   EXPECT_EQ(out.Close(), 0);
-  EXPECT_EQ(FileBytes(second), "two");
+  EXPECT_EQ(TempFolder::Read(second), "two");
 }
 
 TEST(QOFStream, DestructionFlushesAndCloses)
@@ -185,7 +171,7 @@ TEST(QOFStream, DestructionFlushesAndCloses)
     QOFStream out(name.c_str());
     Write(out, "kept");
   }
-  EXPECT_EQ(FileBytes(name), "kept");
+  EXPECT_EQ(TempFolder::Read(name), "kept");
 }
 
 #ifndef _WIN32
@@ -211,7 +197,7 @@ TEST(QOFStream, FailedWriteStaysFailedUntilTheNextOpen)
   EXPECT_EQ(out.error(), LSOK);
   Write(out, "fine");
   EXPECT_EQ(out.Close(), 0);
-  EXPECT_EQ(FileBytes(name), "fine");
+  EXPECT_EQ(TempFolder::Read(name), "fine");
 }
 
 TEST(QOFStream, FailureFoundOnlyAtCloseIsReported)
