@@ -2,6 +2,7 @@
 
 #include "El/QStream/qOStream.hpp"
 #include "El/QStream/qStream.hpp"
+#include "Es/Common/neverDestroyed.hpp"
 
 #include <algorithm>
 
@@ -75,23 +76,16 @@ QFileHandle QIFileServerFunctions::WinHandle(QFileHandle handle) { return handle
 
 namespace
 {
-// Holds the default server without ever destroying it: streams closed by
-// static destructors at process end still reach it.
-union DefaultServerStorage
-{
-  QIFileServerFunctions server;
-  constexpr DefaultServerStorage() : server() {}
-  ~DefaultServerStorage() {}
-};
-constinit DefaultServerStorage defaultServer;
+// Streams closed by static destructors at process end still reach it.
+constinit NeverDestroyed<QIFileServerFunctions> defaultServer;
 } // namespace
 
-constinit QIFileServerFunctions *GFileServerFunctions = &defaultServer.server;
+constinit QIFileServerFunctions *GFileServerFunctions = &defaultServer.value;
 
 QIFileServerFunctions *SetFileServerFunctions(QIFileServerFunctions *server)
 {
   QIFileServerFunctions *previous = GFileServerFunctions;
-  GFileServerFunctions = server ? server : &defaultServer.server;
+  GFileServerFunctions = server ? server : &defaultServer.value;
   return previous;
 }
 

@@ -1,5 +1,6 @@
 #include "Es/Framework/appFrame.hpp"
 
+#include "Es/Common/neverDestroyed.hpp"
 #include "Es/Framework/debugOutput.hpp"
 
 #include <cstdio>
@@ -46,23 +47,16 @@ int AppFrameFunctions::QueryFlags() { return 0; }
 
 namespace
 {
-// Holds the default frame without ever destroying it: banks and allocators
-// report from their own static destructors at process end.
-union DefaultFrameStorage
-{
-  AppFrameFunctions frame;
-  constexpr DefaultFrameStorage() : frame() {}
-  ~DefaultFrameStorage() {}
-};
-constinit DefaultFrameStorage defaultFrame;
+// Banks and allocators report from their own static destructors at process end.
+constinit NeverDestroyed<AppFrameFunctions> defaultFrame;
 } // namespace
 
-constinit AppFrameFunctions *CurrentAppFrameFunctions = &defaultFrame.frame;
+constinit AppFrameFunctions *CurrentAppFrameFunctions = &defaultFrame.value;
 
 AppFrameFunctions *SetAppFrameFunctions(AppFrameFunctions *frame)
 {
   AppFrameFunctions *previous = CurrentAppFrameFunctions;
-  CurrentAppFrameFunctions = frame ? frame : &defaultFrame.frame;
+  CurrentAppFrameFunctions = frame ? frame : &defaultFrame.value;
   return previous;
 }
 

@@ -1,5 +1,6 @@
 #include "Es/Memory/memAlloc.hpp"
 
+#include "Es/Common/neverDestroyed.hpp"
 #include "Es/Framework/appFrame.hpp"
 
 #include <cstdlib>
@@ -27,23 +28,16 @@ void MemFunctions::OnFrameEnd() {}
 
 namespace
 {
-// The default table holds no state, but is kept alive past every static
-// destructor so that containers may free memory at process end.
-union DefaultMemFunctionsStorage
-{
-  MemFunctions functions;
-  constexpr DefaultMemFunctionsStorage() : functions() {}
-  ~DefaultMemFunctionsStorage() {}
-};
-constinit DefaultMemFunctionsStorage defaultMemFunctions;
+// Containers may free memory in static destructors at process end.
+constinit NeverDestroyed<MemFunctions> defaultMemFunctions;
 } // namespace
 
-constinit MemFunctions *GMemFunctions = &defaultMemFunctions.functions;
+constinit MemFunctions *GMemFunctions = &defaultMemFunctions.value;
 
 MemFunctions *SetMemFunctions(MemFunctions *functions)
 {
   MemFunctions *previous = GMemFunctions;
-  GMemFunctions = functions ? functions : &defaultMemFunctions.functions;
+  GMemFunctions = functions ? functions : &defaultMemFunctions.value;
   return previous;
 }
 
