@@ -16,3 +16,8 @@ int RunBankCreate(const Arguments &arguments);
 int RunBankList(const Arguments &arguments);
 int RunBankExtract(const Arguments &arguments);
 int RunBankCat(const Arguments &arguments);
+
+// textCommands.cpp
+int RunPreprocess(const Arguments &arguments);
+int RunStrings(const Arguments &arguments);
+int RunTextExpand(const Arguments &arguments);

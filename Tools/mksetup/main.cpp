@@ -8,6 +8,7 @@
 namespace
 {
 constexpr OptionSpec BankCreateOptions[] = {{"pack", false}, {"version", false}, {"property", true}};
+constexpr OptionSpec PreprocessOptions[] = {{"line-markers", false}};
 
 // The tool's commands. A new one is a row here and a handler in commands.hpp.
 constexpr Command Commands[] = {
@@ -62,6 +63,34 @@ constexpr Command Commands[] = {
      .summary = "Writes one member of <bank> to standard output.",
      .minArguments = 2,
      .maxArguments = 2},
+    {.area = "preprocess",
+     .verb = nullptr,
+     .run = RunPreprocess,
+     .synopsis = "preprocess [--line-markers] <file>",
+     .summary = "Runs <file> through the text preprocessor and writes the result.",
+     .minArguments = 1,
+     .maxArguments = 1,
+     .details = "Included files are found relative to the folder of the file that includes them.\n"
+                "  --line-markers   mark where included files begin and end with #line lines\n",
+     .options = PreprocessOptions},
+    {.area = "strings",
+     .verb = nullptr,
+     .run = RunStrings,
+     .synopsis = "strings <setup.csv> <language>",
+     .summary = "Lists the texts the installer would load from <setup.csv> for <language>.",
+     .minArguments = 2,
+     .maxArguments = 2,
+     .details = "One line per key, sorted by key: the key, a tab, the text. Line breaks, tabs,\n"
+                "other control characters and backslashes are written as C escapes.\n"
+                "<language> is a name from the table's LANGUAGE row, such as English or German.\n"},
+    {.area = "text",
+     .verb = "expand",
+     .run = RunTextExpand,
+     .synopsis = "text expand <setup.csv> <language> <text>",
+     .summary = "Expands the $KEY references of <text> against <setup.csv>.",
+     .minArguments = 3,
+     .maxArguments = 3,
+     .details = "\"%0\" (the product name) is left as it is.\n"},
 };
 } // namespace
 
