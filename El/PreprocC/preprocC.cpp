@@ -3,16 +3,57 @@
 #include "El/QStream/qOStream.hpp"
 #include "El/QStream/qStream.hpp"
 
+#include <algorithm>
+#include <array>
+#include <climits>
 #include <cstdio>
 #include <cstring>
+#include <memory>
 
 namespace
 {
 constexpr int EndOfInput = -1;
 constexpr int NoChar = -2;
 
-bool IsIdentifierStart(int c) { return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || c == '_'; }
-bool IsIdentifierChar(int c) { return IsIdentifierStart(c) || (c >= '0' && c <= '9'); }
+// What a byte is to the bulk readers.
+enum CharClass : unsigned char
+{
+  CharIdentifierStart = 1,
+  CharIdentifier = 2,
+  // Ends a run of plain text in the main loop: a newline, the start of a
+  // literal, a comment or a continuation, and the dropped carriage return.
+  CharEndsPlain = 4,
+  // Ends a run inside a string literal.
+  CharEndsLiteral = 8,
+};
+
+constexpr std::array<unsigned char, 256> MakeCharClasses()
+{
+  std::array<unsigned char, 256> classes{};
+  for (int c = 0; c < 256; ++c)
+  {
+    bool start = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || c == '_';
+    unsigned char bits = 0;
+    if (start)
+      bits |= CharIdentifierStart;
+    if (start || (c >= '0' && c <= '9'))
+      bits |= CharIdentifier;
+    if (c == '\n' || c == '\r' || c == '"' || c == '/' || c == '\\')
+      bits |= CharEndsPlain;
+    if (c == '\n' || c == '\r' || c == '"' || c == '\\')
+      bits |= CharEndsLiteral;
+    classes[static_cast<std::size_t>(c)] = bits;
+  }
+  return classes;
+}
+
+constexpr std::array<unsigned char, 256> CharClasses = MakeCharClasses();
+
+bool HasClass(unsigned char c, unsigned char bits) { return (CharClasses[c] & bits) != 0; }
+
+// These take EndOfInput and NoChar too.
+bool IsIdentifierStart(int c) { return c >= 0 && HasClass(static_cast<unsigned char>(c), CharIdentifierStart); }
+bool IsIdentifierChar(int c) { return c >= 0 && HasClass(static_cast<unsigned char>(c), CharIdentifier); }
 bool IsBlank(int c) { return c == ' ' || c == '\t'; }
 
 struct DirectiveWord
@@ -45,7 +86,12 @@ void TrimTrailingBlanks(std::string &text)
 }
 } // namespace
 
-Preproc::Preproc() = default;
+Preproc::Preproc()
+{
+  // __FILE__ and __LINE__ are expanded without a definition: the bulk reader
+  // must leave them to the tokenizer too.
+  NoteMacroName("__FILE__", 8);
+}
 Preproc::~Preproc() = default;
 
 bool Preproc::Process(QOStream *out, const char *fileName)
@@ -114,23 +160,33 @@ bool Preproc::Run(const char *fileName)
 
 // --- characters and tokens --------------------------------------------------
 
-int Preproc::ReadRaw()
+// Reads the next chunk of a file into its buffer; false at the end of the
+// data, and always for a macro body.
+bool Preproc::Refill(Input &in)
+{
+  if (!in.stream)
+    return false;
+  int got = in.stream->read(in.buffer, ChunkSize);
+  in.cursor = in.buffer;
+  in.limit = in.buffer + (got > 0 ? got : 0);
+  return got > 0;
+}
+
+inline int Preproc::ReadRaw()
 {
   Input &in = *_in;
   for (;;)
   {
-    int c;
-    if (in.stream)
-      c = in.stream->get();
-    else
-      c = in.position < in.length ? static_cast<unsigned char>(in.text[in.position++]) : EndOfInput;
+    if (in.cursor == in.limit && !Refill(in))
+      return EndOfInput;
+    int c = static_cast<unsigned char>(*in.cursor++);
     // Carriage returns are dropped everywhere.
     if (c != '\r')
       return c;
   }
 }
 
-int Preproc::Peek()
+inline int Preproc::Peek()
 {
   Input &in = *_in;
   if (in.peeked == NoChar)
@@ -138,7 +194,7 @@ int Preproc::Peek()
   return in.peeked;
 }
 
-int Preproc::Get()
+inline int Preproc::Get()
 {
   int c = Peek();
   Input &in = *_in;
@@ -154,6 +210,37 @@ int Preproc::Get()
       in.pendingNewLine = true;
   }
   return c;
+}
+
+// Before bytes are taken from the cursor directly: a character read ahead
+// goes back (ReadRaw left it just before the cursor). False when the input
+// has ended.
+bool Preproc::Unpeek(Input &in)
+{
+  if (in.peeked == EndOfInput)
+    return false;
+  if (in.peeked != NoChar)
+  {
+    --in.cursor;
+    in.peeked = NoChar;
+  }
+  return true;
+}
+
+// The bytes from..to have been taken directly: the first that Get would
+// have returned (any but a carriage return) tells a pending newline, as Get
+// does.
+void Preproc::Took(Input &in, const char *from, const char *to)
+{
+  if (!in.pendingNewLine)
+    return;
+  for (; from != to; ++from)
+    if (*from != '\r')
+    {
+      in.pendingNewLine = false;
+      NewLine();
+      return;
+    }
 }
 
 void Preproc::Next(Token &token)
@@ -271,8 +358,19 @@ void Preproc::SkipBlanks()
 // "//": up to the end of the line; the newline stays.
 void Preproc::SkipLineComment()
 {
-  while (Peek() != '\n' && Peek() != EndOfInput)
-    Get();
+  Input &in = *_in;
+  if (!Unpeek(in))
+    return;
+  for (;;)
+  {
+    const char *from = in.cursor;
+    const void *newLine = std::memchr(from, '\n', static_cast<std::size_t>(in.limit - from));
+    const char *to = newLine ? static_cast<const char *>(newLine) : in.limit;
+    Took(in, from, to);
+    in.cursor = to;
+    if (newLine || !Refill(in))
+      return;
+  }
 }
 
 // "/*" has been read: up to and including the matching "*/".
@@ -307,6 +405,7 @@ bool Preproc::CopyLiteral()
   Write("\"", 1);
   while (!_failed)
   {
+    CopyLiteralRun();
     int c = Get();
     if (c == EndOfInput)
       return false;
@@ -326,6 +425,91 @@ bool Preproc::CopyLiteral()
   return false;
 }
 
+// Inside a literal: copies the bytes that CopyLiteral would copy one by one
+// (no quote, backslash or newline; carriage returns dropped) in one go. No
+// more are copied than the expansion budget allows, so a runaway is left to
+// fail on the very byte where the character-wise copy fails.
+void Preproc::CopyLiteralRun()
+{
+  Input &in = *_in;
+  if (!Unpeek(in))
+    return;
+  for (;;)
+  {
+    const char *from = in.cursor;
+    std::int64_t budget = WriteBudget();
+    const char *end = budget < in.limit - from ? from + budget : in.limit;
+    const char *to = from;
+    while (to != end && !HasClass(static_cast<unsigned char>(*to), CharEndsLiteral))
+      ++to;
+    if (to != from)
+    {
+      Took(in, from, to);
+      in.cursor = to;
+      Write(from, static_cast<int>(to - from));
+    }
+    if (to == in.limit)
+    {
+      if (!Refill(in))
+        return;
+    }
+    else if (to != end && *to == '\r')
+      in.cursor = to + 1;
+    else
+      return;
+  }
+}
+
+// The main loop, outside a line start: copies plain text in one go, up to a
+// byte that needs the tokenizer. Identifiers go along when they cannot be a
+// macro (or nothing is expanded); one that may be, or that is cut, joined
+// across a carriage return or split by the chunk's end, is left to it.
+void Preproc::CopyPlainRun()
+{
+  Input &in = *_in;
+  if (!Unpeek(in))
+    return;
+  for (;;)
+  {
+    const char *from = in.cursor;
+    const char *limit = in.limit;
+    const char *to = from;
+    while (to != limit)
+    {
+      unsigned char c = static_cast<unsigned char>(*to);
+      if (HasClass(c, CharEndsPlain))
+        break;
+      if (!HasClass(c, CharIdentifierStart))
+      {
+        ++to;
+        continue;
+      }
+      const char *end = to + 1;
+      while (end != limit && HasClass(static_cast<unsigned char>(*end), CharIdentifier))
+        ++end;
+      if (end == limit || *end == '\r' || end - to > MaxTokenLength ||
+          (!_skipping && MayBeMacro(to, static_cast<int>(end - to))))
+        break;
+      to = end;
+    }
+    if (to != from)
+    {
+      Took(in, from, to);
+      in.cursor = to;
+      Write(from, static_cast<int>(to - from));
+    }
+    if (to == limit)
+    {
+      if (!Refill(in))
+        return;
+    }
+    else if (*to == '\r')
+      in.cursor = to + 1;
+    else
+      return;
+  }
+}
+
 // --- output -----------------------------------------------------------------
 
 void Preproc::Write(const char *data, int length)
@@ -338,9 +522,21 @@ void Preproc::Write(const char *data, int length)
     _capture->append(data, static_cast<std::size_t>(length));
   else if (_out)
   {
-    _out->write(data, static_cast<QFileSize>(length));
+    if (length == 1)
+      _out->put(data[0]);
+    else
+      _out->write(data, static_cast<QFileSize>(length));
     _outAtLineStart = data[length - 1] == '\n';
   }
+}
+
+// How many bytes Write takes now without running away.
+std::int64_t Preproc::WriteBudget() const
+{
+  if (_skipping || _expansionDepth == 0)
+    return INT_MAX;
+  std::int64_t budget = std::min(MaxExpansionBytes - _expansionCost, MaxRunExpansionBytes - _runExpansionCost);
+  return budget > 0 ? budget : 0;
 }
 
 // Counts the work of one top-level macro use; false, with error 13, when it
@@ -361,8 +557,11 @@ bool Preproc::Charge(std::int64_t cost)
 
 void Preproc::ProcessStream(QIStream &stream)
 {
+  std::unique_ptr<char[]> buffer(new char[ChunkSize]);
   Input input;
   input.stream = &stream;
+  input.buffer = buffer.get();
+  input.cursor = input.limit = input.buffer;
   input.file = true;
   Input *outer = _in;
   _in = &input;
@@ -375,18 +574,29 @@ void Preproc::ProcessStream(QIStream &stream)
     if (lineStart)
     {
       // Leading spaces and tabs never reach the output; "#" there (and only
-      // there) starts a directive.
+      // there) starts a directive ("##" does not).
       lineStart = false;
       SkipBlanks();
-      Next(token);
-      if (token.kind == TkHash)
+      if (Peek() == '#')
       {
-        Directive(conditionalBase);
-        continue;
+        Next(token);
+        if (token.kind == TkHash)
+        {
+          Directive(conditionalBase);
+          continue;
+        }
+      }
+      else
+      {
+        CopyPlainRun();
+        Next(token);
       }
     }
     else
+    {
+      CopyPlainRun();
       Next(token);
+    }
 
     if (token.kind == TkEnd)
       break;
@@ -656,6 +866,7 @@ void Preproc::DoDefine()
 
   // A previous definition is replaced. No expansion is in progress here, so
   // no pointer into the table is held across the change.
+  NoteMacroName(macro.name.Data(), macro.name.GetLength());
   _macros.Remove(macro.name);
   _macros.Add(std::move(macro));
 }
@@ -749,7 +960,7 @@ void Preproc::ExpandIdentifier(const Token &token)
       return;
     }
   }
-  DefineSymb *macro = _macros.Find(token.text);
+  DefineSymb *macro = MayBeMacro(token.text, token.length) ? _macros.Find(token.text) : nullptr;
   // A macro is never expanded inside its own expansion.
   if (!macro || macro->expanding > 0)
   {
@@ -791,8 +1002,8 @@ void Preproc::ExpandMacro(DefineSymb &macro)
   {
     RString text = macro.text;
     Input body;
-    body.text = text.Data();
-    body.length = text.GetLength();
+    body.cursor = text.Data();
+    body.limit = body.cursor + text.GetLength();
     body.params = macro.hasParameters ? &bindings : nullptr;
     Input *caller = _in;
     _in = &body;

@@ -162,15 +162,20 @@ private:
     // Not cleared on construction: the reader fills it with each token.
     char text[MaxTokenLength + 1];
   };
+  // Bytes a file's stream is read in at a time.
+  static constexpr int ChunkSize = 1 << 14;
   // What the token reader reads: a file's stream or a macro body in memory,
   // with one character of look-ahead.
   struct Input
   {
+    // The bytes not read yet: all of a macro body, or what is left of the
+    // chunk last read from the stream into buffer (ChunkSize bytes).
+    const char *cursor = nullptr;
+    const char *limit = nullptr;
     QIStream *stream = nullptr;
-    const char *text = nullptr;
-    int length = 0;
-    int position = 0;
-    // The character read ahead (NoChar when none).
+    char *buffer = nullptr;
+    // The character read ahead (NoChar when none). When it is a byte, it is
+    // the one just before cursor: the bulk readers give it back that way.
     int peeked = -2;
     // A file: its newlines are told to NewLine, one character late, so the
     // line stays that of the newline's own line until the next is read.
@@ -214,6 +219,7 @@ private:
   void WriteQuoted(const Token &token);
 
   int ReadRaw();
+  bool Refill(Input &in);
   int Peek();
   int Get();
   void Next(Token &token);
@@ -223,8 +229,27 @@ private:
   void SkipBlockComment(CommentNewLines newLines);
   bool CopyLiteral();
 
+  // Bulk reading straight from _in's bytes, for the stretches where the
+  // character-wise reader would only pass each byte on.
+  bool Unpeek(Input &in);
+  void Took(Input &in, const char *from, const char *to);
+  void CopyPlainRun();
+  void CopyLiteralRun();
+
+  // A superset of the names ever defined, by first character and length
+  // (lengths from 31 share a bit), so most identifiers need no table lookup.
+  bool MayBeMacro(const char *name, int length) const
+  {
+    return (_macroNames[static_cast<unsigned char>(name[0]) & 127] >> (length < 31 ? length : 31)) & 1u;
+  }
+  void NoteMacroName(const char *name, int length)
+  {
+    _macroNames[static_cast<unsigned char>(name[0]) & 127] |= 1u << (length < 31 ? length : 31);
+  }
+
   void Write(const char *data, int length);
   void Write(const RString &text) { Write(text.Data(), text.GetLength()); }
+  std::int64_t WriteBudget() const;
   bool Charge(std::int64_t cost);
 
   Input *_in = nullptr;
@@ -241,6 +266,7 @@ private:
   int _expansionDepth = 0;
   std::int64_t _expansionCost = 0;
   std::int64_t _runExpansionCost = 0;
+  std::uint32_t _macroNames[128] = {};
 };
 
 // The part shared by the file and bank variants: the include stack (resolved

@@ -29,7 +29,7 @@ void QOStream::ResetPositions()
   _fileSize = 0;
 }
 
-void QOStream::put(char c)
+void QOStream::PutSlow(char c)
 {
   int capacity = _buffer->Size();
   if (capacity < static_cast<std::int64_t>(_bufferOffset) + 1)
@@ -43,7 +43,7 @@ void QOStream::put(char c)
   _fileSize = std::max(_fileSize, tellp());
 }
 
-QFileSize QOStream::write(const void *data, QFileSize n)
+QFileSize QOStream::WriteSlow(const void *data, QFileSize n)
 {
   const char *bytes = static_cast<const char *>(data);
   QFileSize remaining = bytes ? n : 0;

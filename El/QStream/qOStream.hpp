@@ -5,6 +5,7 @@
 #include "El/QStream/qStreamBuffer.hpp"
 
 #include <cstdint>
+#include <cstring>
 
 // An output stream: bytes gather in a buffer of 65536 bytes (to start with)
 // and go to their destination when Flush is called.
@@ -21,9 +22,30 @@ public:
   virtual void Flush(int capacity) = 0;
   virtual void SeekP(QFileSize position) = 0;
 
-  void put(char c);
+  // Both take the bytes in place when the buffer has room for them; the
+  // out-of-line paths flush or grow it first.
+  void put(char c)
+  {
+    if (_bufferOffset < _buffer->Size())
+    {
+      _buffer->DataLock()[_bufferOffset++] = c;
+      Written();
+    }
+    else
+      PutSlow(c);
+  }
   // Answers the position after the write.
-  QFileSize write(const void *data, QFileSize n);
+  QFileSize write(const void *data, QFileSize n)
+  {
+    if (data && n > 0 && static_cast<std::int64_t>(_bufferOffset) + n <= _buffer->Size())
+    {
+      std::memcpy(_buffer->DataLock() + _bufferOffset, data, n);
+      _bufferOffset += static_cast<int>(n);
+      Written();
+      return tellp();
+    }
+    return WriteSlow(data, n);
+  }
   QFileSize tellp() const { return _bufferStart + _bufferOffset; }
 
 protected:
@@ -32,6 +54,16 @@ protected:
 
   // Resets all positions (the buffer keeps its capacity).
   void ResetPositions();
+  void PutSlow(char c);
+  QFileSize WriteSlow(const void *data, QFileSize n);
+  // After bytes went into the buffer up to the write offset.
+  void Written()
+  {
+    if (_bufferSize < _bufferOffset)
+      _bufferSize = _bufferOffset;
+    if (_fileSize < tellp())
+      _fileSize = tellp();
+  }
 
   static constexpr int InitialBufferSize = 65536;
 
