@@ -1,0 +1,135 @@
+#include "Setup/Script/setupObject.hpp"
+
+#include "El/Stringtable/textLookup.hpp"
+#include "Setup/Shell/setupApp.hpp"
+
+CSetupObject::CSetupObject() { InitializeCriticalSection(&_lock); }
+
+CSetupObject::~CSetupObject()
+{
+  StopCopy();
+  if (_resourceModule)
+    FreeLibrary(_resourceModule);
+  DeleteCriticalSection(&_lock);
+}
+
+int CSetupObject::MessageBox(const std::wstring &text, UINT type)
+{
+  std::wstring shown = text;
+  const std::wstring &product = ProductName();
+  for (std::size_t at = shown.find(L"%0"); at != std::wstring::npos; at = shown.find(L"%0", at + product.size()))
+    shown.replace(at, 2, product);
+  const CWinApp *app = CWinApp::Current();
+  return ::MessageBoxW(nullptr, shown.c_str(), app ? app->m_pszAppName : L"", type);
+}
+
+int CSetupObject::MessageBoxKey(const wchar_t *key, UINT type) { return MessageBox(LocalizeKey(key), type); }
+
+bool CSetupObject::IsCopyRunning()
+{
+  Lock();
+  bool running = _copyRunning != 0;
+  Unlock();
+  return running;
+}
+
+void CSetupObject::SetCopyRunning(bool running)
+{
+  Lock();
+  _copyRunning = running ? 1 : 0;
+  Unlock();
+}
+
+bool CSetupObject::IsCopyStopRequested()
+{
+  Lock();
+  bool requested = _copyStopRequest != 0;
+  Unlock();
+  return requested;
+}
+
+void CSetupObject::RequestCopyStop()
+{
+  Lock();
+  _copyStopRequest = 1;
+  Unlock();
+}
+
+void CSetupObject::ClearCopyStopRequest()
+{
+  Lock();
+  _copyStopRequest = 0;
+  Unlock();
+}
+
+std::int64_t CSetupObject::CopiedBytes()
+{
+  Lock();
+  std::int64_t bytes = _copiedBytes;
+  Unlock();
+  return bytes;
+}
+
+void CSetupObject::AddCopiedBytes(std::int64_t bytes)
+{
+  Lock();
+  _copiedBytes += bytes;
+  Unlock();
+}
+
+void CSetupObject::ResetCopiedBytes()
+{
+  Lock();
+  _copiedBytes = 0;
+  Unlock();
+}
+
+void CSetupObject::SetCurrentTexts(const std::wstring &source, const std::wstring &destination)
+{
+  Lock();
+  _currentSource = source;
+  _currentDestination = destination;
+  Unlock();
+}
+
+void CSetupObject::GetCurrentTexts(std::wstring &source, std::wstring &destination)
+{
+  Lock();
+  source = _currentSource;
+  destination = _currentDestination;
+  Unlock();
+}
+
+void CSetupObject::SetCopyError(const std::wstring &text)
+{
+  Lock();
+  _copyError = text;
+  Unlock();
+}
+
+std::wstring CSetupObject::TakeCopyError()
+{
+  Lock();
+  std::wstring text;
+  text.swap(_copyError);
+  Unlock();
+  return text;
+}
+
+std::wstring &ProductName()
+{
+  static std::wstring name;
+  return name;
+}
+
+std::wstring &LanguageSuffix()
+{
+  static std::wstring suffix;
+  return suffix;
+}
+
+bool &TestVolumeLabel()
+{
+  static bool test = true;
+  return test;
+}

@@ -1,0 +1,239 @@
+#pragma once
+
+#include "Setup/Install/archiveTable.hpp"
+#include "Setup/Install/cdRom.hpp"
+#include "Setup/Install/crcFile.hpp"
+#include "Setup/Install/fileListRecord.hpp"
+#include "Setup/Install/setupFileItem.hpp"
+#include "Setup/Install/setupLogFileItem.hpp"
+#include "Setup/System/registryAction.hpp"
+#include "Setup/Wizard/appFramework.hpp"
+#include "Setup/Wizard/pictureItem.hpp"
+
+#include <cstdint>
+#include <list>
+#include <memory>
+#include <span>
+#include <string>
+#include <vector>
+
+#include <windows.h>
+
+class CQorSetupApp;
+
+template <class Item> using OwnedList = std::list<std::unique_ptr<Item>>;
+
+// Result codes of a run.
+enum SetupResult
+{
+  ResultDirectXError = -2,
+  ResultRestart = -1,
+  ResultSuccess = 0,
+  ResultInternalError = 1,
+  ResultCancelled = 2,
+  ResultError = 3
+};
+
+// Driver states with a meaning outside the driver.
+enum DriverState
+{
+  StateStartup = 0,
+  StateWizard = 1,
+  StateCopyStart = 10,
+  StateResult = 100,
+  StateEnd = 999
+};
+
+// DirectX modes of the script's "directx" option.
+enum DirectXMode
+{
+  DirectXDialog = 0,
+  DirectXSilent = 1,
+  DirectXNo = 2
+};
+
+inline constexpr int MaxFinishActions = 10;
+
+// What a run knows: everything the script says, what the user chooses, the
+// lists of items to copy and register, the driver's state and result, and
+// the state shared with the copy worker. The copy worker's fields are private
+// and reached only through the methods that take the lock.
+class CSetupObject : public CObject
+{
+public:
+  CSetupObject();
+  CSetupObject(const CSetupObject &) = delete;
+  CSetupObject &operator=(const CSetupObject &) = delete;
+  // Ends a running copy worker first, as the driver's state 12 does.
+  ~CSetupObject() override;
+
+  // --- The install driver -----------------------------------------------
+  // Runs the action of the current state and moves to the state it answers;
+  // false once the driver has reached its end state.
+  bool Step();
+
+  // --- Talking to the user ---------------------------------------------
+  // A message box without an owner, the application title as caption, "%0"
+  // in text replaced by the product name; answers the button pressed.
+  int MessageBox(const std::wstring &text, UINT type);
+  // LocalizeKey(key), then MessageBox.
+  int MessageBoxKey(const wchar_t *key, UINT type);
+
+  // --- Named data resources --------------------------------------------
+  // The bytes of the raw-data resource of that name (UTF-8, upper-cased for
+  // the lookup) in the resource module when one was named on the command
+  // line, else in the program's own file; empty when there is none.
+  std::span<const char> FindNamedResource(const char *name);
+
+  // --- Texts -------------------------------------------------------------
+  // A text for the wizard pages ("data\license"): the named resource, else
+  // the file in the temporary working folder, else the file in the current
+  // directory; empty when none exists (and, when reportMissing, the
+  // file-not-found message is shown and the result becomes 1).
+  std::string LoadText(const char *name, bool reportMissing);
+
+  // --- The script ----------------------------------------------------------
+  // Reads setup.dat (the named resource, else the file at scriptPath) into
+  // scriptLines and scriptFields. False, with the read message shown and
+  // result code 1, when neither can be read.
+  bool ReadScript();
+  bool ParseScript();
+
+  // --- The temporary working folder ------------------------------------
+  // The folder's name; empty when the temporary path cannot be had.
+  std::wstring TemporaryFolder() const;
+  // Unpacks "SETUP_3RD_PARTY_AND_DATA" into the folder, once per run.
+  void FillTemporaryFolder();
+
+  // --- The copy worker's shared state (under the lock) -------------------
+  void Lock() { EnterCriticalSection(&_lock); }
+  void Unlock() { LeaveCriticalSection(&_lock); }
+  bool IsCopyRunning();
+  void SetCopyRunning(bool running);
+  bool IsCopyStopRequested();
+  void RequestCopyStop();
+  void ClearCopyStopRequest();
+  std::int64_t CopiedBytes();
+  void AddCopiedBytes(std::int64_t bytes);
+  void ResetCopiedBytes();
+  void SetCurrentTexts(const std::wstring &source, const std::wstring &destination);
+  void GetCurrentTexts(std::wstring &source, std::wstring &destination);
+  void SetCopyError(const std::wstring &text);
+  // Answers the worker's error text and empties it.
+  std::wstring TakeCopyError();
+  // Ends the copy worker: when it still runs, asks it to stop and waits for
+  // it without limit; then closes its handle.
+  void StopCopy();
+
+  // Fields in the order of a run's life; defaults as a script that says
+  // nothing about them leaves them.
+  int driverState = StateStartup;
+  int resultCode = ResultSuccess;
+  // The current directory at start, with a trailing backslash.
+  std::wstring sourceFolder;
+  std::wstring installFolder = L"C:\\Program Files\\Marrowdyne";
+  std::wstring sourceFolderCopy;
+  std::wstring scriptPath;
+  std::vector<std::wstring> scriptLines;
+  std::vector<std::vector<std::wstring>> scriptFields;
+  OwnedList<CSetupFileItem> copyList;
+  OwnedList<CSetupFileItem> startMenuShortcuts;
+  OwnedList<CSetupFileItem> desktopShortcuts;
+  OwnedList<CPictureItem> pictures;
+  std::int64_t totalSize = 0;
+  // Appended to a folder picked with Browse.
+  std::wstring browseFolderName = L"Marrowdyne";
+  // The Start-menu folder.
+  std::wstring groupName = L"Marrowdyne";
+  std::wstring productKey = L"Software\\Marrowdyne";
+  std::vector<std::wstring> productLogs;
+  // Not owned; set by the application's constructor.
+  CQorSetupApp *application = nullptr;
+  // Lines of the E, O and W commands, at most MaxFinishActions.
+  std::vector<std::wstring> finishActions;
+  // 1 where the result dialog's box was ticked.
+  int finishChoices[MaxFinishActions] = {};
+  std::vector<std::wstring> logStack;
+  OwnedList<CCdRom> media;
+  // Points into media.
+  CCdRom *currentMedium = nullptr;
+  std::wstring currentMediumRoot;
+  OwnedList<CCrcFile> crcList;
+  int directXMode = DirectXDialog;
+  std::wstring gameExplorerFile;
+  std::vector<std::wstring> playTasks;
+  std::vector<std::wstring> supportTasks;
+  std::vector<std::wstring> fileTypes;
+  std::vector<CRegistryAction> registryActions;
+  std::vector<std::wstring> firewallEntries;
+  bool temporaryFolderFilled = false;
+  bool openAL = true;
+  bool licensePage = false;
+  bool infoPage = false;
+  bool allUsersQuestion = true;
+  ArchiveTable archiveTable;
+  std::wstring resourceModulePath;
+  bool debug = false;
+  bool licenseBlocksNext = false;
+  int licensePageIndex = -1;
+  std::vector<std::wstring> runList;
+
+private:
+  CRITICAL_SECTION _lock;
+
+public:
+  HANDLE copyWorker = nullptr;
+
+private:
+  // Shared with the copy worker: only under the lock.
+  int _copyRunning = 0;
+  int _copyStopRequest = 0;
+  std::int64_t _copiedBytes = 0;
+  std::wstring _currentSource;
+  std::wstring _currentDestination;
+
+public:
+  // The running item's extraction data, written by the start of a copy and
+  // read by its worker.
+  struct CurrentExtraction
+  {
+    std::uint32_t expectedCrc = 0;
+    bool verify = false;
+    std::int8_t archiveNumber = -1;
+    std::int32_t size = 0;
+    std::wstring memberName;
+  } currentExtraction;
+  int allUsers = 0;
+  ArchiveFileList archiveFileList;
+
+private:
+  std::wstring _copyError;
+
+public:
+  DWORD directXVersion = 0;
+  DWORD directXRevision = 0;
+  int directXNeeded = 0;
+  OwnedList<CSetupLogFileItem> logs;
+
+private:
+  // The driver's actions that decide their next state (installDriver.cpp,
+  // startupChecks.cpp, resultReport.cpp).
+  int RunStartupChecks();
+  int RunWizard();
+  int RunCopyStep();
+  int ReportResult();
+  void ReadDirectXVersion();
+  void RunTickedFinishActions();
+
+  // The resource module named on the command line, loaded on first use.
+  HMODULE _resourceModule = nullptr;
+  bool _resourceModuleTried = false;
+};
+
+// Values of the whole process beside the object.
+// The text of "%0": the script's product name.
+std::wstring &ProductName();
+// The text of "%L": the language's file suffix (".german"; empty for English).
+std::wstring &LanguageSuffix();
+// Whether a medium's volume label is compared (the "testVolumeLabel" option).
+bool &TestVolumeLabel();

@@ -1,0 +1,138 @@
+#include "Setup/Shell/installDriver.hpp"
+
+#include "Setup/Script/setupObject.hpp"
+
+DriverAction ActionOfState(int state)
+{
+  switch (state)
+  {
+  case 0:
+    return DriverAction::StartupChecks;
+  case 1:
+    return DriverAction::Wizard;
+  case 10:
+    return DriverAction::ResetCopyCount;
+  case 11:
+    return DriverAction::CopyStep;
+  case 12:
+    return DriverAction::StopCopy;
+  case 20:
+    return DriverAction::DirectX;
+  case 25:
+    return DriverAction::OpenAL;
+  case 28:
+    return DriverAction::Firewall;
+  case 30:
+    return DriverAction::StartMenu;
+  case 40:
+    return DriverAction::Registration;
+  case 45:
+    return DriverAction::GameExplorer;
+  case 48:
+    return DriverAction::RunPrograms;
+  case 50:
+    return DriverAction::WriteLogs;
+  case 100:
+    return DriverAction::ReportResult;
+  default:
+    return DriverAction::GoToResult;
+  }
+}
+
+bool CSetupObject::Step()
+{
+  int next = StateResult;
+  switch (ActionOfState(driverState))
+  {
+  case DriverAction::GoToResult:
+    next = StateResult;
+    break;
+  case DriverAction::StartupChecks:
+    next = RunStartupChecks();
+    break;
+  case DriverAction::Wizard:
+    next = RunWizard();
+    break;
+  case DriverAction::ResetCopyCount:
+    ResetCopiedBytes();
+    next = 11;
+    break;
+  case DriverAction::CopyStep:
+    next = RunCopyStep();
+    break;
+  case DriverAction::StopCopy:
+    StopCopy();
+    next = 20;
+    break;
+  case DriverAction::DirectX:
+    // The DirectX runtime's installation (silent mode, or dialog mode with
+    // the needed flag) comes with the prerequisites.
+    next = 25;
+    break;
+  case DriverAction::OpenAL:
+    // The OpenAL installer, when the flag is set, comes with the prerequisites.
+    next = 28;
+    break;
+  case DriverAction::Firewall:
+    // Firewall exceptions come with the system integration.
+    next = 30;
+    break;
+  case DriverAction::StartMenu:
+    // Start-menu shortcuts come with the system integration.
+    next = 40;
+    break;
+  case DriverAction::Registration:
+    // The uninstall entry, product key, file types and registry actions come
+    // with the system integration.
+    next = 45;
+    break;
+  case DriverAction::GameExplorer:
+    // The game list entry comes with the system integration.
+    next = 48;
+    break;
+  case DriverAction::RunPrograms:
+    // The run list's programs come with the prerequisites.
+    next = 50;
+    break;
+  case DriverAction::WriteLogs:
+    // Writing the install logs comes with the install logs.
+    next = StateResult;
+    break;
+  case DriverAction::ReportResult:
+    next = ReportResult();
+    break;
+  }
+  driverState = next;
+  return next != StateEnd;
+}
+
+int CSetupObject::RunWizard()
+{
+  FillTemporaryFolder();
+  // Until the wizard exists, its copy phase runs here: states 10 to 50 in a
+  // row, and the run counts as ended with Finish.
+  driverState = StateCopyStart;
+  while (driverState != StateResult && Step())
+  {
+  }
+  return StateResult;
+}
+
+int CSetupObject::RunCopyStep()
+{
+  if (IsCopyRunning())
+    return 11;
+  std::wstring error = TakeCopyError();
+  if (!error.empty())
+  {
+    MessageBox(error, MB_ICONERROR);
+    resultCode = ResultError;
+    return StateResult;
+  }
+  if (copyList.empty())
+    return 12;
+  // Media, folder expansion and the copy worker come with the extraction
+  // engine; until then the script puts no items on the list.
+  copyList.pop_front();
+  return 11;
+}

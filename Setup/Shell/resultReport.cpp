@@ -1,0 +1,51 @@
+#include "Setup/Install/deleteFolderTree.hpp"
+#include "Setup/Script/setupObject.hpp"
+#include "Setup/Shell/finishActions.hpp"
+
+int CSetupObject::ReportResult()
+{
+  if (resultCode == ResultDirectXError)
+  {
+    MessageBoxKey(L"SETUP_STR_RESULT_DIRECTX_ERROR", MB_ICONWARNING);
+    resultCode = ResultSuccess;
+  }
+
+  switch (resultCode)
+  {
+  case ResultRestart:
+    if (MessageBoxKey(L"SETUP_STR_RESULT_RESTART", MB_YESNO | MB_ICONQUESTION) == IDYES)
+      ExitWindowsEx(EWX_REBOOT, 0);
+    break;
+  case ResultInternalError:
+  case ResultCancelled:
+  case ResultError:
+    MessageBoxKey(resultCode == ResultInternalError ? L"SETUP_STR_RESULT_INTERERR"
+                  : resultCode == ResultCancelled   ? L"SETUP_STR_RESULT_CANCELUSER"
+                                                    : L"SETUP_STR_RESULT_ERROR",
+                  MB_ICONWARNING);
+    // Undoing what the install logs recorded comes with the install logs.
+    break;
+  default:
+    // The result dialog, which ticks the finish actions, comes with the
+    // wizard; until then no action is ticked.
+    RunTickedFinishActions();
+    break;
+  }
+
+  std::wstring folder = TemporaryFolder();
+  if (!folder.empty())
+    DeleteFolderTree(folder, true);
+  return StateEnd;
+}
+
+void CSetupObject::RunTickedFinishActions()
+{
+  for (std::size_t i = 0; i < finishActions.size() && i < MaxFinishActions; ++i)
+    if (finishChoices[i] == 1)
+      RunFinishAction(finishActions[i], installFolder, sourceFolder, LanguageSuffix(),
+                      []
+                      {
+                        // Desktop shortcuts and rewriting the logs come with
+                        // the system integration.
+                      });
+}

@@ -1,0 +1,97 @@
+#include "Setup/Shell/setupApp.hpp"
+
+#include "El/PreprocC/preprocessorFunctions.hpp"
+#include "El/Stringtable/stringtableLoader.hpp"
+#include "El/Stringtable/textLookup.hpp"
+#include "Es/Strings/wideText.hpp"
+#include "Setup/Shell/startupOptions.hpp"
+#include "Setup/Shell/workingFolder.hpp"
+
+namespace
+{
+// The table every lookup of the installer searches.
+constexpr const char *GlobalTable = "global";
+
+bool CanReadFile(const wchar_t *name)
+{
+  HANDLE file =
+      CreateFileW(name, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE)
+    return false;
+  CloseHandle(file);
+  return true;
+}
+
+bool WriteWholeFile(const std::wstring &name, std::span<const char> bytes)
+{
+  HANDLE file = CreateFileW(name.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE)
+    return false;
+  DWORD written = 0;
+  bool complete =
+      WriteFile(file, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr) && written == bytes.size();
+  return CloseHandle(file) && complete;
+}
+} // namespace
+
+CQorSetupApp::CQorSetupApp() { setup.application = this; }
+
+bool CQorSetupApp::InitInstance()
+{
+  EnableControlContainer();
+
+  StartupOptions options = ParseStartupOptions(ProcessArguments());
+  setup.debug = options.debug;
+  setup.resourceModulePath = options.resourceModulePath;
+
+  // The column of the table is chosen before any text is loaded.
+  SetStringtableLanguage(ChooseLanguage(GetUserDefaultLangID()).name);
+  LoadStringtableForStartup();
+
+  _title = LocalizeKey(L"SETUP_STR_APP_NAME");
+  _savedAppName = m_pszAppName;
+  m_pszAppName = _title.c_str();
+
+  setup.driverState = StateStartup;
+  while (setup.Step())
+  {
+  }
+  return false;
+}
+
+int CQorSetupApp::ExitInstance()
+{
+  if (_savedAppName)
+    m_pszAppName = _savedAppName;
+  return CWinApp::ExitInstance();
+}
+
+void CQorSetupApp::ApplyProductName(const std::wstring &productName)
+{
+  for (std::size_t at = _title.find(L"%0"); at != std::wstring::npos; at = _title.find(L"%0", at + productName.size()))
+    _title.replace(at, 2, productName);
+  m_pszAppName = _title.c_str();
+}
+
+void CQorSetupApp::LoadStringtableForStartup()
+{
+  static CPreprocessorFunctions preprocessor;
+  SetPreprocessorFunctions(&preprocessor);
+  CWaitCursor wait;
+
+  if (CanReadFile(L"setup.csv"))
+  {
+    LoadStringtable(GlobalTable, ".\\setup.csv", 0.0f, true);
+    return;
+  }
+  std::span<const char> table = setup.FindNamedResource("SETUP.CSV");
+  if (table.empty())
+    return;
+  std::wstring temporaryPath = UserTemporaryPath();
+  if (temporaryPath.empty())
+    return;
+  std::wstring copy = temporaryPath + L"__localizeSetup.csv";
+  if (WriteWholeFile(copy, table))
+    LoadStringtable(GlobalTable, AnsiFromWide(copy).c_str(), 0.0f, true);
+  DeleteFileW(copy.c_str());
+}
