@@ -2,6 +2,8 @@
 
 #include "tests/support/tempFolder.hpp"
 
+#include <algorithm>
+#include <cstdio>
 #include <cstdlib>
 
 #ifdef _WIN32
@@ -111,8 +113,26 @@ int Spawn(const std::string &program, const std::vector<std::string> &arguments,
   startup.hStdError = error;
   PROCESS_INFORMATION process{};
   DWORD exitCode = static_cast<DWORD>(-1);
-  if (CreateProcessA(program.c_str(), commandLine.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup,
-                     &process))
+  // A fresh Wine prefix still busy with its own start-up now and then refuses
+  // a process start; that is the rig's trouble, not the tool's, so it is
+  // tried again a few times before the run counts as failed.
+  bool started = false;
+  for (int attempt = 0; attempt < 5 && !started; ++attempt)
+  {
+    if (attempt > 0)
+      Sleep(200);
+    started = CreateProcessA(program.c_str(), commandLine.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup,
+                             &process);
+  }
+  if (!started && error != INVALID_HANDLE_VALUE)
+  {
+    char message[128];
+    int length = std::snprintf(message, sizeof message, "the test could not start %s: error %lu\n", program.c_str(),
+                               static_cast<unsigned long>(GetLastError()));
+    DWORD written = 0;
+    WriteFile(error, message, static_cast<DWORD>(std::min<int>(length, sizeof message - 1)), &written, nullptr);
+  }
+  if (started)
   {
     WaitForSingleObject(process.hProcess, INFINITE);
     GetExitCodeProcess(process.hProcess, &exitCode);
