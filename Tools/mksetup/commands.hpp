@@ -21,3 +21,6 @@ int RunBankCat(const Arguments &arguments);
 int RunPreprocess(const Arguments &arguments);
 int RunStrings(const Arguments &arguments);
 int RunTextExpand(const Arguments &arguments);
+
+// crcCommands.cpp
+int RunCrc(const Arguments &arguments);
