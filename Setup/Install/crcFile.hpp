@@ -7,7 +7,8 @@
 class CCrcFile
 {
 public:
-  // In the ANSI code page, as the list gives it.
-  std::string name;
+  // The source name as the script or the file list gives it (a path relative
+  // to the source root, possibly ending in ".gz").
+  std::wstring name;
   std::uint32_t crc = 0;
 };
