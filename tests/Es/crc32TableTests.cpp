@@ -58,6 +58,22 @@ TEST(Crc32Table, EveryLengthAndSplitMatchesTheBitwiseDefinition)
   }
 }
 
+TEST(Crc32Table, LongInputsSplitAnywhereMatchTheBitwiseDefinition)
+{
+  // Long inputs, split anywhere, with a tail shorter than one step.
+  std::string data = RandomText(3 * 4096 * 3 + 77, 2);
+  std::uint32_t expected = BitwiseCrc(data);
+  EXPECT_EQ(Crc32Of(data.data(), data.size()), expected);
+  for (std::size_t split :
+       {std::size_t(1), std::size_t(4095), std::size_t(12288), std::size_t(12289), std::size_t(20000)})
+  {
+    Crc32Table crc;
+    crc.Crc32Update(data.data(), split);
+    crc.Crc32Update(data.data() + split, data.size() - split);
+    EXPECT_EQ(crc.Crc32Value(), expected) << "split " << split;
+  }
+}
+
 TEST(Crc32Table, ResetStartsAfresh)
 {
   Crc32Table crc;
