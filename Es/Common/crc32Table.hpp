@@ -26,3 +26,10 @@ private:
 
 // The checksum of a whole buffer.
 std::uint32_t Crc32Of(const void *bytes, std::size_t count);
+
+// The table path alone, which Crc32Update takes for short inputs and on
+// processors without carry-less multiply. `running` is the register before the
+// final complement (0xFFFFFFFF at the start); returns the register after
+// `count` more bytes. For tests and the benchmark, to reach this path on a
+// machine where Crc32Update would fold.
+std::uint32_t Crc32SlicedUpdate(std::uint32_t running, const void *bytes, std::size_t count);
