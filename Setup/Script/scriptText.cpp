@@ -1,7 +1,6 @@
 #include "Setup/Script/scriptText.hpp"
 
 #include <cstdint>
-#include <cstring>
 
 #include <windows.h>
 
@@ -24,17 +23,4 @@ bool ReadWholeFile(const std::wstring &name, std::string &bytes, std::size_t max
   if (!read)
     bytes.clear();
   return read;
-}
-
-std::span<const char> SkipTextStartMark(std::span<const char> text)
-{
-  if (text.size() <= 2)
-    return text;
-  auto startsWith = [&text](const char *mark, std::size_t length)
-  { return text.size() >= length && std::memcmp(text.data(), mark, length) == 0; };
-  if (startsWith("\xEF\xBB\xBF", 3))
-    return text.subspan(3);
-  if (startsWith("\xFF\xFE", 2) || startsWith("\xFE\xFF", 2))
-    return text.subspan(2);
-  return text;
 }

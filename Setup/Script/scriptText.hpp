@@ -8,9 +8,5 @@
 // rather than loaded).
 bool ReadWholeFile(const std::wstring &name, std::string &bytes, std::size_t maxBytes);
 
-// The text after a leading mark (EF BB BF, FF FE or FE FF), which is only
-// looked for in texts longer than 2 bytes.
-std::span<const char> SkipTextStartMark(std::span<const char> text);
-
 // The largest setup.dat or wizard text read.
 inline constexpr std::size_t MaxTextFileSize = 64u << 20;

@@ -1,5 +1,6 @@
 #include "El/Stringtable/textLookup.hpp"
 #include "Es/Strings/wideText.hpp"
+#include "Setup/Data/scriptLines.hpp"
 #include "Setup/Script/scriptText.hpp"
 #include "Setup/Script/setupObject.hpp"
 
