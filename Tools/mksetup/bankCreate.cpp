@@ -24,87 +24,24 @@ namespace
 // outgrow the memory stream's int-sized buffer. Larger files are stored.
 constexpr std::uint32_t MaxPackedMemberSize = 512u << 20;
 
-struct SourceFile
+// A bank holds names up to a fixed length.
+bool MemberNamesFit(const std::vector<FolderFile> &files)
 {
-  // The member name: the path below the folder, "\" separated.
-  std::string name;
-  std::string path;
-};
-
-// The member name of a file below root, or false with a message.
-bool MemberNameOf(const fs::path &relative, std::string &name)
-{
-  name.clear();
-  for (const fs::path &component : relative)
-  {
-    std::string text = component.string();
-#ifndef _WIN32
-    // "\" separates folders in a bank: a file called "a\b" would come back
-    // out as the file b in a folder a.
-    if (text.find('\\') != std::string::npos)
+  for (const FolderFile &file : files)
+    if (file.name.size() > static_cast<std::size_t>(QFBankMaxNameLength))
     {
-      ToolMessage("cannot store %s: '\\' in a file name reads as a folder separator in a bank",
-                  relative.string().c_str());
+      ToolMessage("cannot store %s: a member name holds at most %d characters", file.name.c_str(), QFBankMaxNameLength);
       return false;
     }
-#endif
-    if (!name.empty())
-      name += '\\';
-    name += text;
-  }
-  if (name.size() > static_cast<std::size_t>(QFBankMaxNameLength))
-  {
-    ToolMessage("cannot store %s: a member name holds at most %d characters", name.c_str(), QFBankMaxNameLength);
-    return false;
-  }
-  return true;
-}
-
-// Every regular file below root, sorted by the bytes of their member names.
-bool CollectFiles(const std::string &rootName, const std::string &outName, std::vector<SourceFile> &files)
-{
-  fs::path root(rootName);
-  std::error_code error;
-  if (!fs::is_directory(root, error))
-  {
-    ToolMessage("%s is not a folder", rootName.c_str());
-    return false;
-  }
-  // An earlier bank of the same name inside the folder is not packed into
-  // its successor.
-  fs::path out(outName);
-  bool outExists = fs::exists(out, error);
-
-  fs::recursive_directory_iterator it(root, error);
-  for (; !error && it != fs::recursive_directory_iterator(); it.increment(error))
-  {
-    const fs::directory_entry &entry = *it;
-    std::error_code entryError;
-    if (!entry.is_regular_file(entryError))
-      continue;
-    if (outExists && fs::equivalent(entry.path(), out, entryError))
-      continue;
-    SourceFile file;
-    if (!MemberNameOf(entry.path().lexically_relative(root), file.name))
-      return false;
-    file.path = entry.path().string();
-    files.push_back(std::move(file));
-  }
-  if (error)
-  {
-    ToolMessage("cannot list %s: %s", rootName.c_str(), error.message().c_str());
-    return false;
-  }
-  std::sort(files.begin(), files.end(), [](const SourceFile &a, const SourceFile &b) { return a.name < b.name; });
   return true;
 }
 
 // The library finds members by their lower-cased names: two files whose names
 // differ only in case would leave one of them unreachable.
-bool NamesUniqueIgnoringCase(const std::vector<SourceFile> &files)
+bool NamesUniqueIgnoringCase(const std::vector<FolderFile> &files)
 {
   std::vector<std::string> lowered;
-  for (const SourceFile &file : files)
+  for (const FolderFile &file : files)
     lowered.push_back(QFBankNormalizeName(file.name.c_str()).Data());
   std::vector<std::size_t> order(files.size());
   for (std::size_t i = 0; i < order.size(); ++i)
@@ -141,7 +78,7 @@ bool PackSmaller(const std::string &bytes, std::string &packed)
   return true;
 }
 
-bool AddFile(BankWriter &writer, const SourceFile &file, bool pack)
+bool AddFile(BankWriter &writer, const FolderFile &file, bool pack)
 {
   std::uint32_t size = 0;
   std::string bytes;
@@ -171,10 +108,10 @@ int RunBankCreate(const Arguments &arguments)
     writer.AddProperty(pair.substr(0, equals), pair.substr(equals + 1));
   }
 
-  std::vector<SourceFile> files;
-  if (!CollectFiles(folderName, outName, files) || !NamesUniqueIgnoringCase(files))
+  std::vector<FolderFile> files;
+  if (!CollectFolderFiles(folderName, outName, files) || !MemberNamesFit(files) || !NamesUniqueIgnoringCase(files))
     return ExitFailure;
-  for (const SourceFile &file : files)
+  for (const FolderFile &file : files)
   {
     if (!AddFile(writer, file, arguments.Has("pack")))
       return ExitFailure;

@@ -24,3 +24,7 @@ int RunTextExpand(const Arguments &arguments);
 
 // crcCommands.cpp
 int RunCrc(const Arguments &arguments);
+
+// fileListCommands.cpp
+int RunFileListCreate(const Arguments &arguments);
+int RunFileListList(const Arguments &arguments);

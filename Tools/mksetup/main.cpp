@@ -9,6 +9,7 @@ namespace
 {
 constexpr OptionSpec BankCreateOptions[] = {{"pack", false}, {"version", false}, {"property", true}};
 constexpr OptionSpec PreprocessOptions[] = {{"line-markers", false}};
+constexpr OptionSpec FileListCreateOptions[] = {{"archive", true}, {"archive-of", true}};
 
 // The tool's commands. A new one is a row here and a handler in commands.hpp.
 constexpr Command Commands[] = {
@@ -63,6 +64,28 @@ constexpr Command Commands[] = {
      .summary = "Writes one member of <bank> to standard output.",
      .minArguments = 2,
      .maxArguments = 2},
+    {.area = "filelist",
+     .verb = "create",
+     .run = RunFileListCreate,
+     .synopsis = "filelist create [--archive N] [--archive-of NAME=N]... <out> <dir>",
+     .summary = "Writes the file list <out>: size and archive number of every file below <dir>.",
+     .minArguments = 2,
+     .maxArguments = 2,
+     .details = "Records are named by their paths below <dir> with \"\\\" separators, in byte order.\n"
+                "Archive numbers: -1 a plain file, 0 a named resource, 1..127 a numbered archive.\n"
+                "  --archive N            the archive number of every file (default 1)\n"
+                "  --archive-of NAME=N    the archive number of the file NAME, written as it is\n"
+                "                         listed (\"\\\" or \"/\" separators); may be repeated\n",
+     .options = FileListCreateOptions},
+    {.area = "filelist",
+     .verb = "list",
+     .run = RunFileListList,
+     .synopsis = "filelist list <file>",
+     .summary = "Lists the records of the file list <file>.",
+     .minArguments = 1,
+     .maxArguments = 1,
+     .details = "One line per record, tab-separated: name, size, archive number. A damaged list\n"
+                "has the records before the damage listed, then fails.\n"},
     {.area = "crc",
      .verb = nullptr,
      .run = RunCrc,

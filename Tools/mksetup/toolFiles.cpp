@@ -3,6 +3,7 @@
 #include "El/QStream/qStream.hpp"
 #include "Tools/mksetup/commandLine.hpp"
 
+#include <algorithm>
 #include <filesystem>
 #include <limits>
 #include <system_error>
@@ -94,5 +95,69 @@ bool ReadWholeFile(const std::string &name, std::uint32_t size, std::string &byt
                 static_cast<unsigned>(size));
     return false;
   }
+  return true;
+}
+
+namespace
+{
+// The name of a file below the folder, "\" separated; false with a message
+// for a name the installer would split.
+bool FolderFileNameOf(const std::filesystem::path &relative, std::string &name)
+{
+  name.clear();
+  for (const std::filesystem::path &component : relative)
+  {
+    std::string text = component.string();
+#ifndef _WIN32
+    // "\" separates folders for the installer: a file called "a\b" would be
+    // taken for the file b in a folder a.
+    if (text.find('\\') != std::string::npos)
+    {
+      ToolMessage("cannot take %s: '\\' in a file name reads as a folder separator", relative.string().c_str());
+      return false;
+    }
+#endif
+    if (!name.empty())
+      name += '\\';
+    name += text;
+  }
+  return true;
+}
+} // namespace
+
+bool CollectFolderFiles(const std::string &rootName, const std::string &outName, std::vector<FolderFile> &files)
+{
+  namespace fs = std::filesystem;
+  fs::path root(rootName);
+  std::error_code error;
+  if (!fs::is_directory(root, error))
+  {
+    ToolMessage("%s is not a folder", rootName.c_str());
+    return false;
+  }
+  fs::path out(outName);
+  bool outExists = fs::exists(out, error);
+
+  fs::recursive_directory_iterator it(root, error);
+  for (; !error && it != fs::recursive_directory_iterator(); it.increment(error))
+  {
+    const fs::directory_entry &entry = *it;
+    std::error_code entryError;
+    if (!entry.is_regular_file(entryError))
+      continue;
+    if (outExists && fs::equivalent(entry.path(), out, entryError))
+      continue;
+    FolderFile file;
+    if (!FolderFileNameOf(entry.path().lexically_relative(root), file.name))
+      return false;
+    file.path = entry.path().string();
+    files.push_back(std::move(file));
+  }
+  if (error)
+  {
+    ToolMessage("cannot list %s: %s", rootName.c_str(), error.message().c_str());
+    return false;
+  }
+  std::sort(files.begin(), files.end(), [](const FolderFile &a, const FolderFile &b) { return a.name < b.name; });
   return true;
 }

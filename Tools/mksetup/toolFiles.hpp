@@ -2,6 +2,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 // An output file written under a temporary name beside its final name and
 // renamed into place by Commit, so that a run that fails part way leaves
@@ -34,3 +35,17 @@ bool RegularFileSize(const std::string &name, std::uint32_t &size);
 // Reads a whole file of the given size through the stream library; false with
 // a message when fewer bytes could be read.
 bool ReadWholeFile(const std::string &name, std::uint32_t size, std::string &bytes);
+
+// A regular file below a folder: its name there, "\" separated as the
+// installer writes paths, and its path for opening it.
+struct FolderFile
+{
+  std::string name;
+  std::string path;
+};
+
+// Every regular file below rootName, sorted by the bytes of their names,
+// leaving out the file outName (an earlier output of the command inside the
+// folder). False with a message when the folder cannot be listed, or when a
+// file's name holds a "\" that the installer would read as a separator.
+bool CollectFolderFiles(const std::string &rootName, const std::string &outName, std::vector<FolderFile> &files);
