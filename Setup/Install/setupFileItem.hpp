@@ -6,7 +6,9 @@
 
 class CCdRom;
 
-// One file, folder or shortcut of the script.
+// One file, folder or shortcut of the script. A shortcut keeps its link name
+// in sourceName and its target, relative to the install folder, in
+// destination.
 class CSetupFileItem
 {
 public:

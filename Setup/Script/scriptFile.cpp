@@ -1,4 +1,5 @@
 #include "El/Stringtable/textLookup.hpp"
+#include "Setup/Data/scriptLines.hpp"
 #include "Setup/Script/scriptText.hpp"
 #include "Setup/Script/setupObject.hpp"
 
@@ -6,24 +7,22 @@ bool CSetupObject::ReadScript()
 {
   std::string fileBytes;
   std::span<const char> text = FindNamedResource("setup.dat");
+  bool read = true;
   if (text.empty())
   {
-    if (!ReadWholeFile(scriptPath, fileBytes, MaxTextFileSize))
-    {
-      MessageBox(FormatText(LocalizeKey(L"SETUP_STR_ERR_FILE_READ"), scriptPath), MB_ICONERROR);
-      resultCode = ResultInternalError;
-      return false;
-    }
+    read = ReadWholeFile(scriptPath, fileBytes, MaxTextFileSize);
     text = fileBytes;
   }
-  text = SkipTextStartMark(text);
-  // Cutting the text into lines and fields comes with the script's commands;
-  // until then the text is read and checked for presence only.
-  return true;
-}
-
-bool CSetupObject::ParseScript()
-{
-  // The commands of the script are not parsed yet: nothing fills the lists.
+  ScriptText script;
+  // A line too long for the format is refused like an unreadable file: cut,
+  // it could name another file or folder than the one meant.
+  if (!read || !ReadScriptText(text, script))
+  {
+    MessageBox(FormatText(LocalizeKey(L"SETUP_STR_ERR_FILE_READ"), scriptPath), MB_ICONERROR);
+    resultCode = ResultInternalError;
+    return false;
+  }
+  scriptLines = std::move(script.lines);
+  scriptFields = std::move(script.fields);
   return true;
 }

@@ -20,7 +20,14 @@ int CSetupObject::MessageBox(const std::wstring &text, UINT type)
   for (std::size_t at = shown.find(L"%0"); at != std::wstring::npos; at = shown.find(L"%0", at + product.size()))
     shown.replace(at, 2, product);
   const CWinApp *app = CWinApp::Current();
-  return ::MessageBoxW(nullptr, shown.c_str(), app ? app->m_pszAppName : L"", type);
+  return ShowMessageBox()(shown.c_str(), app ? app->m_pszAppName : L"", type);
+}
+
+MessageBoxShower &ShowMessageBox()
+{
+  static MessageBoxShower shower = [](const wchar_t *text, const wchar_t *caption, UINT type)
+  { return ::MessageBoxW(nullptr, text, caption, type); };
+  return shower;
 }
 
 int CSetupObject::MessageBoxKey(const wchar_t *key, UINT type) { return MessageBox(LocalizeKey(key), type); }

@@ -1,9 +1,9 @@
 #pragma once
 
+#include "Setup/Data/fileList.hpp"
 #include "Setup/Install/archiveTable.hpp"
 #include "Setup/Install/cdRom.hpp"
 #include "Setup/Install/crcFile.hpp"
-#include "Setup/Install/fileListRecord.hpp"
 #include "Setup/Install/setupFileItem.hpp"
 #include "Setup/Install/setupLogFileItem.hpp"
 #include "Setup/System/registryAction.hpp"
@@ -97,7 +97,40 @@ public:
   // scriptLines and scriptFields. False, with the read message shown and
   // result code 1, when neither can be read.
   bool ReadScript();
+  // Runs every stored line through the command table, then reads and applies
+  // the CRC list and places the pictures. False when the total size is zero,
+  // an L line holds no number or a C line has fewer than 4 fields.
   bool ParseScript();
+
+  // --- The file list ("SETUP_FILE_LIST") ---------------------------------
+  // Reads the list once; a missing resource leaves it unloaded, so later
+  // lookups try again.
+  void LoadFileList();
+  // The archive number the list gives a source name (case-blind); -1 when the
+  // list is missing or does not name it.
+  std::int8_t ArchiveNumberOf(const std::wstring &sourceName);
+  // Whether the list names a file in a numbered archive.
+  bool HasNumberedArchives();
+  // The records whose names begin with the folder name (a plain prefix test).
+  std::vector<const FileListRecord *> FileListRecordsUnder(const std::wstring &folder);
+
+  // --- Folders, checksums, logs --------------------------------------------
+  using CopyListPosition = OwnedList<CSetupFileItem>::iterator;
+  // Inserts a file item before position for every file of the folder: from
+  // the file list's records below folder when there is a list, else by
+  // scanning root + folder on disk. Answers how many items were inserted; they
+  // end just before position.
+  std::size_t ExpandFolder(const std::vector<std::wstring> &logList, const std::wstring &root,
+                           const std::wstring &folder, const std::wstring &destinationFolder, CCdRom *medium,
+                           CopyListPosition position);
+  // Reads "setup.crc" from the temporary working folder, else from the source
+  // folder, appends its entries and matches them to the whole copy list.
+  void LoadCrcList();
+  // Gives the file items in [first, end) their expected checksums.
+  void ApplyCrcList(CopyListPosition first, CopyListPosition end);
+  // Appends "letter:text" to the first log of that exact name, unless the log
+  // already holds that record; nothing when there is no such log.
+  void AddLogRecord(const std::wstring &logName, wchar_t letter, const std::wstring &text);
 
   // --- The temporary working folder ------------------------------------
   // The folder's name; empty when the temporary path cannot be had.
@@ -237,3 +270,7 @@ std::wstring &ProductName();
 std::wstring &LanguageSuffix();
 // Whether a medium's volume label is compared (the "testVolumeLabel" option).
 bool &TestVolumeLabel();
+// What shows the object's message boxes: ::MessageBoxW without an owner. Tests
+// put a recorder here, so that no box waits for a click.
+using MessageBoxShower = int (*)(const wchar_t *text, const wchar_t *caption, UINT type);
+MessageBoxShower &ShowMessageBox();

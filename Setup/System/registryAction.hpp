@@ -14,3 +14,8 @@ struct CRegistryAction
   // Before expansion.
   std::wstring data;
 };
+
+// Reads "valueName:type:root:key:data", each cut at the first colon left, so
+// only the data may hold colons. The type must be "string" and the root one
+// of "hklm", "hkcu", "hkcr" (any letter case). False for anything else.
+bool ParseRegistryAction(const std::wstring &text, CRegistryAction &action);

@@ -18,9 +18,12 @@ public:
       DeleteObject(bitmap);
   }
 
+  // The bitmap's file name as the script gives it.
   std::wstring sourcePath;
-  // Owned.
+  // Owned; null when the file could not be loaded.
   HBITMAP bitmap = nullptr;
-  int weight = 0;
+  // The picture's share of the copy time, relative to the others.
+  double weight = 1.0;
+  // The copied byte count from which the picture is shown.
   std::int64_t threshold = 0;
 };

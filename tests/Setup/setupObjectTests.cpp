@@ -1,3 +1,4 @@
+#include "Setup/Data/scriptLines.hpp"
 #include "Setup/Script/scriptText.hpp"
 #include "Setup/Script/setupObject.hpp"
 #include "tests/support/tempFolder.hpp"
