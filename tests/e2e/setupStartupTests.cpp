@@ -298,4 +298,24 @@ TEST_F(SetupStartup, AnsweringNoToAlreadyInstalledCancelsTheRun)
   // Cancelling touches nothing it did not make: the key is still there.
   EXPECT_TRUE(LocalMachineKeyExists(ProductKeyPath));
 }
+
+TEST_F(SetupStartup, UnderDebugAnUnknownScriptLineIsShownAndAScriptWithoutSizeFails)
+{
+  // The product name from the script's A line stands for "%0" in the title.
+  const TableRow title{L"SETUP_STR_APP_NAME", L"Setup of %0", L"Installation von %0"};
+  ASSERT_TRUE(_folder.Write(L"setup.csv", SetupTable({title, Failed})));
+  ASSERT_TRUE(_folder.Write(L"setup.dat", "A:Velq\r\nZ:what:is:this\r\nF:a.txt:a.txt\r\n"));
+
+  ProgramRun run;
+  ASSERT_NO_FATAL_FAILURE(Start(run, RunOptions{{L"-debug"}, L"en_US.UTF-8"}));
+  ASSERT_NO_FATAL_FAILURE(
+      AnswerNextBox(run,
+                    {L"Setup of Velq",
+                     L"Warning: The following setup.dat line was not recognized as command\n\nZ:what:is:this",
+                     MessageIcon::None,
+                     {IDOK}},
+                    IDOK));
+  ASSERT_NO_FATAL_FAILURE(AnswerNextBox(run, {L"Setup of Velq", Failed.english, MessageIcon::Warning, {IDOK}}, IDOK));
+  ASSERT_TRUE(run.WaitForExit()) << run.Error();
+}
 } // namespace
