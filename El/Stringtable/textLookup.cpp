@@ -84,7 +84,7 @@ bool ExpandText(std::wstring &text, bool allowProductName, const std::wstring &p
   std::wstring done(text, 0, first);
   std::wstring rest(text.rbegin(), text.rend() - static_cast<std::ptrdiff_t>(first));
   int replacements = 0;
-  while (replacements < MaxTextExpansions)
+  while (replacements < MaxTextExpansions && done.size() + rest.size() <= MaxExpandedTextLength)
   {
     std::wstring::size_type sign = rest.find_last_of(L"$%");
     if (sign == std::wstring::npos)

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <string>
 
 // What a missing or empty key shows after the key itself.
@@ -9,6 +10,10 @@ inline constexpr const wchar_t *NotLocalizedSuffix = L" ... not localized!";
 // left as it stands, so translations that refer to each other in a cycle
 // cannot expand forever.
 inline constexpr int MaxTextExpansions = 1000;
+// Characters an expanded text may reach before no further reference is
+// replaced: a long translation that refers to itself could otherwise make a
+// few hundred megabytes of one script line or window text.
+inline constexpr std::size_t MaxExpandedTextLength = 65536;
 
 // The text of key from the process-wide tables, escapes replaced, converted
 // from UTF-8; the key followed by " ... not localized!" when the key is

@@ -233,6 +233,16 @@ TEST_F(TextLookupTest, SelfReferenceThatGrowsIsBounded)
   EXPECT_EQ(text.size(), reference.size() * (MaxTextExpansions + 1));
 }
 
+TEST_F(TextLookupTest, ALongTranslationThatRefersToItselfStopsGrowingAtTheLengthLimit)
+{
+  Row("SETUP_LONG", (std::string(4000, 'a') + "$SETUP_LONG").c_str());
+  std::wstring text = L"$SETUP_LONG";
+  EXPECT_TRUE(ExpandText(text, false));
+  EXPECT_GT(text.size(), MaxExpandedTextLength);
+  EXPECT_LE(text.size(), MaxExpandedTextLength + 4100);
+  EXPECT_EQ(text.substr(text.size() - 11), L"$SETUP_LONG");
+}
+
 TEST_F(TextLookupTest, ProductNameThatNamesItselfEnds)
 {
   std::wstring text = L"%0";
