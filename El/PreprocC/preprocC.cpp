@@ -758,17 +758,22 @@ void Preproc::DoInclude()
   _fileName = fileName;
 }
 
-void Preproc::DoDefine()
+bool Preproc::ReadDirectiveName(Token &token)
 {
   SkipBlanks();
-  Token token;
   NextSignificant(token);
-  // Only identifiers are taken as macro names.
-  if (token.kind != TkIdentifier)
-  {
-    SetError(ErrorIdentifierExpected);
+  // Only identifiers name macros.
+  if (token.kind == TkIdentifier)
+    return true;
+  SetError(ErrorIdentifierExpected);
+  return false;
+}
+
+void Preproc::DoDefine()
+{
+  Token token;
+  if (!ReadDirectiveName(token))
     return;
-  }
   DefineSymb macro;
   macro.name = RString(token.text, token.length);
 
@@ -873,27 +878,17 @@ void Preproc::DoDefine()
 
 void Preproc::DoUndef()
 {
-  SkipBlanks();
   Token token;
-  NextSignificant(token);
-  if (token.kind != TkIdentifier)
-  {
-    SetError(ErrorIdentifierExpected);
+  if (!ReadDirectiveName(token))
     return;
-  }
   _macros.Remove(token.text);
 }
 
 void Preproc::DoIfdef(bool wantDefined)
 {
-  SkipBlanks();
   Token token;
-  NextSignificant(token);
-  if (token.kind != TkIdentifier)
-  {
-    SetError(ErrorIdentifierExpected);
+  if (!ReadDirectiveName(token))
     return;
-  }
   Conditional conditional;
   conditional.taken = (_macros.Find(token.text) != nullptr) == wantDefined;
   _conditionals.Add(conditional);

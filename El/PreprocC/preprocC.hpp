@@ -203,6 +203,9 @@ private:
   void ProcessStream(QIStream &stream);
   void Directive(int conditionalBase);
   void DoInclude();
+  // The macro name after #define, #undef, #ifdef or #ifndef; false, with
+  // the error set, when the next token is no identifier.
+  bool ReadDirectiveName(Token &token);
   void DoDefine();
   void DoUndef();
   void DoIfdef(bool wantDefined);

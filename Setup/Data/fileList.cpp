@@ -19,6 +19,10 @@ bool ReadFileList(const void *bytes, std::size_t size, AutoArray<FileListRecord>
   records.Clear();
   if (size > INT_MAX)
     return false;
+  // The count is stored unsigned; one beyond the signed range would read as
+  // negative, that is as a complete empty list, and hide the damage.
+  if (size >= 4 && static_cast<const unsigned char *>(bytes)[3] >= 0x80)
+    return false;
   QIStrStream in(bytes, static_cast<int>(size));
   SerializeBinStream stream(&in);
   stream.transfer(records);

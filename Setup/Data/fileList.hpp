@@ -34,7 +34,8 @@ struct ArchiveFileList
 
 // Reads a stored list; false when the data ends before the records its count
 // announces, with the whole records read until then kept (a lying count
-// never reserves memory for records that are not there).
+// never reserves memory for records that are not there). A count of 2^31 or
+// more is refused before any record is read.
 bool ReadFileList(const void *bytes, std::size_t size, AutoArray<FileListRecord> &records);
 // Writes the stored form; false when the stream failed.
 bool WriteFileList(QOStream &out, AutoArray<FileListRecord> &records);

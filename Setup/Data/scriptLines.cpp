@@ -66,6 +66,8 @@ void ExpandScriptText(std::wstring &text) { ExpandText(text, false); }
 
 bool ReadScriptText(std::span<const char> bytes, ScriptText &script)
 {
+  script.lines.clear();
+  script.fields.clear();
   std::vector<std::string_view> lines;
   if (!SplitScriptLines(SkipTextStartMark(bytes), lines))
     return false;

@@ -68,6 +68,10 @@ TEST(FileList, ACountBeyondTheDataKeepsTheWholeRecordsAndReservesNoMore)
   EXPECT_FALSE(ReadFileList(bytes.data(), bytes.size(), read));
   EXPECT_EQ(Flatten(read), (std::vector<Flat>{{"one", 1, 1}, {"two", 2, 2}}));
   EXPECT_LE(read.MaxSize(), 2);
+
+  // Counts from 2^31 up are just as far beyond the data, not an empty list.
+  bytes.replace(0, 4, "\x00\x00\x00\x80", 4);
+  EXPECT_FALSE(ReadFileList(bytes.data(), bytes.size(), read));
 }
 
 TEST(FileList, DataCutAnywhereGivesFalseAndTheRecordsBeforeTheCut)
