@@ -36,26 +36,8 @@ bool MemberNamesFit(const std::vector<FolderFile> &files)
   return true;
 }
 
-// The library finds members by their lower-cased names: two files whose names
-// differ only in case would leave one of them unreachable.
-bool NamesUniqueIgnoringCase(const std::vector<FolderFile> &files)
-{
-  std::vector<std::string> lowered;
-  for (const FolderFile &file : files)
-    lowered.push_back(QFBankNormalizeName(file.name.c_str()).Data());
-  std::vector<std::size_t> order(files.size());
-  for (std::size_t i = 0; i < order.size(); ++i)
-    order[i] = i;
-  std::sort(order.begin(), order.end(), [&](std::size_t a, std::size_t b) { return lowered[a] < lowered[b]; });
-  for (std::size_t i = 1; i < order.size(); ++i)
-    if (lowered[order[i]] == lowered[order[i - 1]])
-    {
-      ToolMessage("cannot store both %s and %s: bank names ignore case", files[order[i - 1]].name.c_str(),
-                  files[order[i]].name.c_str());
-      return false;
-    }
-  return true;
-}
+// The library finds members by their lower-cased names.
+std::string BankFolded(const std::string &name) { return QFBankNormalizeName(name.c_str()).Data(); }
 
 std::uint32_t TimestampOf(const std::string &path)
 {
@@ -109,7 +91,8 @@ int RunBankCreate(const Arguments &arguments)
   }
 
   std::vector<FolderFile> files;
-  if (!CollectFolderFiles(folderName, outName, files) || !MemberNamesFit(files) || !NamesUniqueIgnoringCase(files))
+  if (!CollectFolderFiles(folderName, outName, files) || !MemberNamesFit(files) ||
+      !NamesDistinctWhenFolded(files, BankFolded, "bank"))
     return ExitFailure;
   for (const FolderFile &file : files)
   {

@@ -61,6 +61,7 @@ bool NamesReadable(const std::vector<FolderFile> &files)
   return true;
 }
 
+// The installer's lookups fold ASCII letters only.
 std::string Folded(const std::string &name)
 {
   std::string folded = name;
@@ -68,25 +69,6 @@ std::string Folded(const std::string &name)
     if (c >= 'A' && c <= 'Z')
       c = static_cast<char>(c - 'A' + 'a');
   return folded;
-}
-
-// The installer looks names up blind to letter case and takes the first
-// match: of two files differing in case only, the second could never be
-// found.
-bool NamesUniqueIgnoringCase(const std::vector<ListedFile> &files)
-{
-  std::vector<std::pair<std::string, const ListedFile *>> folded;
-  for (const ListedFile &file : files)
-    folded.emplace_back(Folded(file.name), &file);
-  std::sort(folded.begin(), folded.end());
-  for (std::size_t i = 1; i < folded.size(); ++i)
-    if (folded[i].first == folded[i - 1].first)
-    {
-      ToolMessage("cannot list both %s and %s: file list names ignore case", folded[i - 1].second->name.c_str(),
-                  folded[i].second->name.c_str());
-      return false;
-    }
-  return true;
 }
 
 struct ArchiveOverride
@@ -133,13 +115,12 @@ int RunFileListCreate(const Arguments &arguments)
     return status;
 
   std::vector<FolderFile> folderFiles;
-  if (!CollectFolderFiles(folderName, outName, folderFiles) || !NamesReadable(folderFiles))
+  if (!CollectFolderFiles(folderName, outName, folderFiles) || !NamesReadable(folderFiles) ||
+      !NamesDistinctWhenFolded(folderFiles, Folded, "file list"))
     return ExitFailure;
   std::vector<ListedFile> files;
   for (FolderFile &file : folderFiles)
     files.push_back({std::move(file.name), std::move(file.path), archiveNumber});
-  if (!NamesUniqueIgnoringCase(files))
-    return ExitFailure;
   for (const ArchiveOverride &entry : overrides)
   {
     auto found =

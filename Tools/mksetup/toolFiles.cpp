@@ -161,3 +161,20 @@ bool CollectFolderFiles(const std::string &rootName, const std::string &outName,
   std::sort(files.begin(), files.end(), [](const FolderFile &a, const FolderFile &b) { return a.name < b.name; });
   return true;
 }
+
+bool NamesDistinctWhenFolded(const std::vector<FolderFile> &files, std::string (*fold)(const std::string &),
+                             const char *kind)
+{
+  std::vector<std::pair<std::string, const FolderFile *>> folded;
+  for (const FolderFile &file : files)
+    folded.emplace_back(fold(file.name), &file);
+  std::sort(folded.begin(), folded.end());
+  for (std::size_t i = 1; i < folded.size(); ++i)
+    if (folded[i].first == folded[i - 1].first)
+    {
+      ToolMessage("cannot take both %s and %s: %s names ignore case", folded[i - 1].second->name.c_str(),
+                  folded[i].second->name.c_str(), kind);
+      return false;
+    }
+  return true;
+}

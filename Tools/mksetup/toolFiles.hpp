@@ -49,3 +49,9 @@ struct FolderFile
 // folder). False with a message when the folder cannot be listed, or when a
 // file's name holds a "\" that the installer would read as a separator.
 bool CollectFolderFiles(const std::string &rootName, const std::string &outName, std::vector<FolderFile> &files);
+
+// False with a message naming both when two files' names fold to the same
+// text: the installer, which looks names up blind to letter case, would find
+// only one of them. kind names the output in the message ("bank").
+bool NamesDistinctWhenFolded(const std::vector<FolderFile> &files, std::string (*fold)(const std::string &),
+                             const char *kind);
