@@ -6,6 +6,7 @@
 #include "El/QStream/qbStream.hpp"
 #include "Es/Framework/appFrame.hpp"
 #include "Es/Strings/wideText.hpp"
+#include "Setup/Data/containedPath.hpp"
 
 #include <windows.h>
 
@@ -16,56 +17,6 @@
 namespace
 {
 bool IsSeparator(wchar_t c) { return c == L'\\' || c == L'/'; }
-
-bool CannotStandInFileName(wchar_t c)
-{
-  return c < 0x20 || std::wstring_view(L"<>:\"/\\|?*").find(c) != std::wstring_view::npos;
-}
-
-// --- member names -----------------------------------------------------------
-
-// Names the system maps to devices in every folder ("con", "nul.txt", ...).
-bool IsDeviceName(const std::wstring &component)
-{
-  std::wstring stem = component.substr(0, component.find(L'.'));
-  while (!stem.empty() && stem.back() == L' ')
-    stem.pop_back();
-  for (wchar_t &c : stem)
-    if (c >= L'a' && c <= L'z')
-      c = static_cast<wchar_t>(c - L'a' + L'A');
-  if (stem == L"CON" || stem == L"PRN" || stem == L"AUX" || stem == L"NUL" || stem == L"CONIN$" || stem == L"CONOUT$")
-    return true;
-  return stem.size() == 4 && (stem.starts_with(L"COM") || stem.starts_with(L"LPT")) && stem[3] >= L'1' &&
-         stem[3] <= L'9';
-}
-
-// Whether a bank member name stays inside the folder it is unpacked into: a
-// relative path of plain names. The system strips trailing dots and blanks
-// from a name, so ". ." or "..." would act as "." or ".."; a colon names a
-// drive or a stream of another file.
-bool IsContainedMemberName(const std::wstring &name)
-{
-  if (name.empty() || IsSeparator(name.front()) || IsSeparator(name.back()))
-    return false;
-  std::size_t start = 0;
-  for (;;)
-  {
-    std::size_t end = start;
-    while (end < name.size() && !IsSeparator(name[end]))
-      ++end;
-    std::wstring component = name.substr(start, end - start);
-    if (component.find_first_not_of(L". ") == std::wstring::npos)
-      return false;
-    for (wchar_t c : component)
-      if (CannotStandInFileName(c))
-        return false;
-    if (IsDeviceName(component))
-      return false;
-    if (end == name.size())
-      return true;
-    start = end + 1;
-  }
-}
 
 // Creates folder and every missing folder above it; true when it exists
 // afterwards.
@@ -178,7 +129,7 @@ void UnpackMember(const QFBankEntry &entry, QFBank &bank, void *context)
 {
   const UnpackContext &unpack = *static_cast<const UnpackContext *>(context);
   std::wstring name = WideFromAnsi(std::string(entry.name.Data()));
-  if (!IsContainedMemberName(name))
+  if (!IsContainedRelativePath(name))
   {
     WarningF("Bank member '%s' would lie outside the folder; not unpacked", entry.name.Data());
     return;

@@ -1,0 +1,34 @@
+// Takes arbitrary bytes (UTF-8) apart as an install-log record, the way a
+// failed run undoes it: the letter and text, and for a game-list record the
+// identifier and library path. An identifier that reads must print back to
+// the very text it was read from.
+#include "Es/Strings/wideText.hpp"
+#include "Setup/Data/logRecord.hpp"
+
+#include <cstddef>
+#include <cstdint>
+
+namespace
+{
+void Check(bool condition)
+{
+  if (!condition)
+    __builtin_trap();
+}
+} // namespace
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size)
+{
+  std::wstring record = WideFromUtf8(reinterpret_cast<const char *>(data), size);
+  LogRecordParts parts;
+  if (!SplitLogRecord(record, parts))
+    return 0;
+  Check(!parts.text.empty() && parts.text.size() + 2 == record.size());
+  std::wstring identifierText, library;
+  if (!SplitGameListRecord(parts.text, identifierText, library))
+    return 0;
+  GameListIdentifier identifier;
+  if (ParseGameListIdentifier(identifierText, identifier))
+    Check(FormatGameListIdentifier(identifier) == identifierText);
+  return 0;
+}
