@@ -365,13 +365,18 @@ void QIGzStream::SegmentAt(StreamSegment &segment, QFileSize position)
   state->output = buffer->Data();
   int produced = state->Produce(buffer->DataLock(), SegmentSize);
   // Whatever this call produced before meeting malformed data (a bad trailer
-  // CRC included) is still delivered; the fail flag, set here and kept by the
-  // reads that follow, tells the reader that it cannot be trusted.
-  if (state->mode == Inflater::Mode::Error)
+  // CRC included, or damage the source found in its own data) is still
+  // delivered; the fail flag, set here and kept by the reads that follow,
+  // tells the reader that it cannot be trusted.
+  if (state->mode == Inflater::Mode::Error || (state->source && state->source->DataError()))
     _fail = true;
   segment.buffer = std::move(buffer);
   segment.start = position;
   segment.length = static_cast<QFileSize>(produced > 0 ? produced : 0);
 }
 
-bool QIGzStream::DataError() const { return _inflater && _inflater->mode == Inflater::Mode::Error; }
+bool QIGzStream::DataError() const
+{
+  return _inflater &&
+         (_inflater->mode == Inflater::Mode::Error || (_inflater->source && _inflater->source->DataError()));
+}

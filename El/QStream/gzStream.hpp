@@ -24,8 +24,10 @@ public:
   bool Request(IPreloadRequestor *, void *, int, QFileSize, QFileSize) override { return true; }
   QFileSize Size() const override { return 0; }
 
-  // True once a malformed header, deflate data or CRC was met.
-  bool DataError() const;
+  // True once a malformed header, deflate data or CRC was met, or once the
+  // source reports damage of its own: gzip data carried inside another
+  // format is only sound when that format's checks pass too.
+  bool DataError() const override;
 
 private:
   struct Inflater;

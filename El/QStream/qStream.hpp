@@ -56,6 +56,10 @@ public:
   {
     return (void)destination, (void)position, (void)length, 0;
   }
+  // True once the data read so far is known to be damaged or cut short (a
+  // malformed packed stream, a checksum that differs, a source that ended
+  // early). Streams that merely copy bytes never know: false.
+  virtual bool DataError() const { return false; }
 
   // Copies up to n bytes; answers how many were delivered.
   int read(void *destination, int n);
