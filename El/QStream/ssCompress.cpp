@@ -28,7 +28,7 @@ constexpr unsigned char WindowFill = 0x20;
 // A group: one flag byte and up to eight items of at most two bytes, which
 // unpack to at most eight longest matches.
 constexpr std::ptrdiff_t GroupInputMax = 1 + 8 * 2;
-constexpr long GroupOutputMax = 8 * LongestMatch;
+constexpr std::int64_t GroupOutputMax = 8 * LongestMatch;
 // The unchecked copies of a group write at most this far past its start: the
 // eighth item starts at most 7 * 18 bytes in and writes up to 24 bytes.
 constexpr std::ptrdiff_t GroupReach = 7 * LongestMatch + 24;
@@ -112,47 +112,82 @@ enum class Outcome
 //
 // The buffer is either the caller's destination of n bytes, or a small
 // window whose last 4096 bytes move to its front whenever it fills (for
-// unpacking that throws the bytes away). In both, while fewer than 4096
-// bytes precede the current one, the buffer's start is the first unpacked
-// byte and anything before it comes from the prefilled window.
+// unpacking that throws the bytes away, or hands them out a block at a
+// time). In both, while fewer than 4096 bytes precede the current one, the
+// buffer's start is the first unpacked byte and anything before it comes
+// from the prefilled window.
+//
+// The count of bytes still owed is 64-bit: a stream may unpack more than a
+// 32-bit long holds.
 class Unpacker
 {
 public:
   // Straight into destination[0..n).
-  Unpacker(unsigned char *destination, long n)
+  Unpacker(unsigned char *destination, std::int64_t n)
       : _base(destination), _output(destination), _limit(destination + n), _counted(destination), _left(n)
   {
   }
 
   // Through a window of size bytes that slides.
-  Unpacker(unsigned char *window, std::ptrdiff_t size, long n)
+  Unpacker(unsigned char *window, std::ptrdiff_t size, std::int64_t n)
       : _base(window), _output(window), _limit(window + size), _counted(window), _left(n), _sliding(true)
   {
   }
 
-  long Left() const { return _left; }
+  std::int64_t Left() const { return _left; }
   std::uint32_t Sum() const { return _sum; }
+  unsigned char *Output() const { return _output; }
 
   // Unpacks from [input, end) until done, short of input, or an overflow.
   Outcome Run(const unsigned char *&input, const unsigned char *end)
   {
     for (;;)
     {
-      unsigned char *pause = _limit - _output > ChunkSize + GroupReach ? _output + ChunkSize : _limit;
-      if (_sliding)
-        pause = _limit - GroupReach;
+      Outcome outcome = RunTo(input, end, _sliding ? _limit - GroupReach : _limit);
+      if (outcome != Outcome::Paused || !_sliding)
+        return outcome;
+      Slide();
+    }
+  }
+
+  // Unpacks until the output reaches stop (Paused; a whole group may carry
+  // it up to 8 * 18 - 1 bytes further, never past the limit), done, short of
+  // input, or an overflow. Single items are only checked against what is
+  // owed, so unless everything owed fits before the limit, stop must leave
+  // room for one longest match: stop <= limit - 17.
+  Outcome RunTo(const unsigned char *&input, const unsigned char *end, unsigned char *stop)
+  {
+    for (;;)
+    {
+      unsigned char *pause = stop - _output > ChunkSize + GroupReach ? _output + ChunkSize : stop;
       Outcome outcome = RunChunk(input, end, pause);
       // The chunk is summed while it is still in the cache.
       _sum += SumBytes(_counted, static_cast<std::size_t>(_output - _counted));
       _counted = _output;
-      if (outcome != Outcome::Paused)
+      if (outcome != Outcome::Paused || _output >= stop)
         return outcome;
-      if (_sliding)
-      {
-        std::memmove(_base, _output - WindowSize, WindowSize);
-        _output = _counted = _base + WindowSize;
-      }
     }
+  }
+
+  // Moves the last 4096 bytes of output to the buffer's front; at least that
+  // many must follow the buffer's start.
+  void Slide()
+  {
+    std::memmove(_base, _output - WindowSize, WindowSize);
+    _output = _counted = _base + WindowSize;
+  }
+
+  // Goes on unpacking into [output, limit) of another buffer. The bytes from
+  // base up to output are the latest output; before counts the bytes output
+  // ahead of base, of which the last min(before, 4096) end at history.
+  void Redirect(unsigned char *base, unsigned char *output, unsigned char *limit, std::int64_t before,
+                const unsigned char *history)
+  {
+    _base = base;
+    _output = _counted = output;
+    _limit = limit;
+    _before = before;
+    _history = history;
   }
 
 private:
@@ -161,33 +196,41 @@ private:
 
   Outcome RunChunk(const unsigned char *&input, const unsigned char *end, unsigned char *pause);
   void CopyChecked(unsigned char *to, std::size_t distance, unsigned length) const;
+  // The byte at `from` (negative) relative to the buffer's start.
+  unsigned char Earlier(std::ptrdiff_t from) const
+  {
+    return _before + from >= 0 ? _history[from] : Prefill(static_cast<std::ptrdiff_t>(_before + from));
+  }
 
   unsigned char *_base;
   unsigned char *_output;
   unsigned char *_limit;
   unsigned char *_counted;
-  long _left;
+  std::int64_t _left;
   std::uint32_t _sum = 0;
+  // Output ahead of the buffer's start, and where the last of it ends.
+  std::int64_t _before = 0;
+  const unsigned char *_history = nullptr;
   // The classic flag register: the current flag byte in the low bits, ones
   // above it marking how many of its bits are left.
   unsigned _flags = 0;
   bool _sliding = false;
 };
 
-// A reference copied byte by byte, exactly length bytes, reaching into the
-// prefilled window where needed.
+// A reference copied byte by byte, exactly length bytes, reaching before the
+// buffer where needed: into earlier output or the prefilled window.
 void Unpacker::CopyChecked(unsigned char *to, std::size_t distance, unsigned length) const
 {
   std::ptrdiff_t from = (to - _base) - static_cast<std::ptrdiff_t>(distance);
   for (unsigned k = 0; k < length; ++k, ++from)
-    to[k] = from >= 0 ? _base[from] : Prefill(from);
+    to[k] = from >= 0 ? _base[from] : Earlier(from);
 }
 
 Outcome Unpacker::RunChunk(const unsigned char *&input, const unsigned char *end, unsigned char *pause)
 {
   const unsigned char *in = input;
   unsigned char *out = _output;
-  long left = _left;
+  std::int64_t left = _left;
   Outcome outcome;
   for (;;)
   {
@@ -251,7 +294,7 @@ Outcome Unpacker::RunChunk(const unsigned char *&input, const unsigned char *end
           out += length;
         }
       }
-      left -= static_cast<long>(out - groupStart);
+      left -= out - groupStart;
       _flags = 0;
       continue;
     }
@@ -292,14 +335,14 @@ Outcome Unpacker::RunChunk(const unsigned char *&input, const unsigned char *end
     unsigned high = in[1];
     in += 2;
     unsigned length = (high & 0x0F) + ShortestMatch;
-    if (left < static_cast<long>(length))
+    if (left < static_cast<std::int64_t>(length))
     {
       outcome = Outcome::Overflow;
       break;
     }
     CopyChecked(out, (((low | (high & 0xF0) << 4) - 1) & WindowMask) + 1, length);
     out += length;
-    left -= static_cast<long>(length);
+    left -= static_cast<std::int64_t>(length);
   }
   input = in;
   _output = out;
@@ -307,15 +350,19 @@ Outcome Unpacker::RunChunk(const unsigned char *&input, const unsigned char *end
   return outcome;
 }
 
-// Packed bytes taken from a stream in blocks, never more than the packed data
-// certainly still holds: whatever follows the checksum stays in the stream.
+// Packed bytes taken from a stream (null: no data) in blocks, never more
+// than the packed data certainly still holds: whatever follows the checksum
+// stays in the stream. The block is the caller's.
 class PackedInput
 {
 public:
-  explicit PackedInput(QIStream &stream) : _stream(stream) {}
+  PackedInput(QIStream *stream, unsigned char *block, std::ptrdiff_t size)
+      : next(block), end(block), _stream(stream), _block(block), _size(size)
+  {
+  }
 
-  const unsigned char *next = _block;
-  const unsigned char *end = _block;
+  const unsigned char *next;
+  const unsigned char *end;
 
   std::ptrdiff_t Buffered() const { return end - next; }
 
@@ -323,27 +370,26 @@ public:
   // bytes is sure to hold; answers the number of bytes added. Each item
   // unpacks to at most 18 bytes from 2 (a literal: 1 from 1), so the next
   // left bytes take at least left / 9 packed bytes, and the checksum follows.
-  int Refill(long left)
+  int Refill(std::int64_t left)
   {
     std::ptrdiff_t kept = Buffered();
     if (next != _block)
       std::memmove(_block, next, static_cast<std::size_t>(kept));
     next = _block;
     end = _block + kept;
-    long certain = left / 9 + ChecksumSize;
-    std::ptrdiff_t wanted = std::min<std::ptrdiff_t>(certain - kept, BlockSize - kept);
-    if (wanted <= 0)
+    std::int64_t certain = left / 9 + ChecksumSize;
+    std::int64_t wanted = std::min<std::int64_t>(certain - kept, _size - kept);
+    if (wanted <= 0 || !_stream)
       return 0;
-    int got = _stream.read(_block + kept, static_cast<int>(wanted));
+    int got = _stream->read(_block + kept, static_cast<int>(wanted));
     end += got;
     return got;
   }
 
 private:
-  static constexpr std::ptrdiff_t BlockSize = 16384;
-
-  QIStream &_stream;
-  unsigned char _block[BlockSize];
+  QIStream *_stream;
+  unsigned char *_block;
+  std::ptrdiff_t _size;
 };
 
 bool CheckSum(const unsigned char *bytes, std::uint32_t sum)
@@ -356,14 +402,17 @@ bool CheckSum(const unsigned char *bytes, std::uint32_t sum)
   return true;
 }
 
-bool UnpackStream(Unpacker &unpacker, QIStream &stream)
+// Unpacks from packed input until the output reaches stop (null: to the
+// end, the window sliding as needed) or everything is unpacked, and then
+// checks the checksum. False, with the fault reported, when the data is
+// damaged. Must not be called again once nothing is owed.
+bool Pump(Unpacker &unpacker, PackedInput &input, unsigned char *stop)
 {
-  PackedInput input(stream);
   while (unpacker.Left() > 0)
   {
     if (input.Buffered() < GroupInputMax)
       input.Refill(unpacker.Left());
-    Outcome outcome = unpacker.Run(input.next, input.end);
+    Outcome outcome = stop ? unpacker.RunTo(input.next, input.end, stop) : unpacker.Run(input.next, input.end);
     if (outcome == Outcome::Overflow)
     {
       Fail(__LINE__, "LZW overflow");
@@ -374,6 +423,8 @@ bool UnpackStream(Unpacker &unpacker, QIStream &stream)
       Fail(__LINE__, "LZW: stream read failed");
       return false;
     }
+    if (outcome == Outcome::Paused)
+      return true;
   }
   input.Refill(0);
   if (input.Buffered() < ChecksumSize)
@@ -382,6 +433,16 @@ bool UnpackStream(Unpacker &unpacker, QIStream &stream)
     return false;
   }
   return CheckSum(input.next, unpacker.Sum());
+}
+
+// The block the one-shot decoders read a stream through, on the stack.
+constexpr std::ptrdiff_t StackInputSize = 16384;
+
+bool UnpackStream(Unpacker &unpacker, QIStream &stream)
+{
+  unsigned char block[StackInputSize];
+  PackedInput input(&stream, block, StackInputSize);
+  return Pump(unpacker, input, nullptr);
 }
 
 // The binary-tree match finder over the window: one tree per first byte,
@@ -843,4 +904,165 @@ void SSCompress::encode(QOStream &out, QIStream &in)
     return;
   }
   packer->Encode(out, in);
+}
+
+// --- QILzssStream -------------------------------------------------------------
+
+namespace
+{
+// New bytes per segment; the working block holds them after the 4096 bytes
+// that references may reach back to, with room for a group's overshoot.
+constexpr std::ptrdiff_t StreamBlockSize = 32768;
+constexpr std::ptrdiff_t WorkingSize = WindowSize + StreamBlockSize + GroupReach;
+// Refills far from the end ask the source for 64 KiB or more, which a stream
+// hands to its source's direct read instead of copying it through segments.
+constexpr std::ptrdiff_t StreamInputSize = 65536 + GroupInputMax;
+// Direct reads shorter than this go through the working block: each direct
+// read ends by copying the last 4096 bytes back into it.
+constexpr QFileSize DirectMinimum = WindowSize;
+} // namespace
+
+// The working block's bytes up to the unpacker's output are the latest
+// output, at least min(produced, 4096) of them; those from `delivered` on
+// have not been handed out yet. Between reads the unpacker always works in
+// the block; a direct read points it at the reader's memory and back.
+struct QILzssStream::State
+{
+  State(QIStream *stream, std::uint64_t unpackedSize, QIStreamBuffer *block)
+      : source(stream), working(block), input(source.get(), inputBlock, StreamInputSize),
+        unpacker(Block(), WorkingSize, static_cast<std::int64_t>(unpackedSize)), delivered(Block()), size(unpackedSize)
+  {
+  }
+
+  unsigned char *Block() const { return reinterpret_cast<unsigned char *>(working->DataLock()); }
+  bool Running() const { return !damaged && unpacker.Left() > 0; }
+
+  // Copies up to length of the bytes not handed out yet.
+  QFileSize TakePending(unsigned char *out, QFileSize length)
+  {
+    QFileSize n = static_cast<QFileSize>(std::min<std::ptrdiff_t>(unpacker.Output() - delivered, length));
+    std::memcpy(out, delivered, n);
+    delivered += n;
+    return n;
+  }
+
+  // Unpacks up to want more bytes (at least one item) into the block; false
+  // when nothing came. Everything before must have been handed out.
+  bool Fill(std::uint64_t want)
+  {
+    if (!Running())
+      return false;
+    unsigned char *slideAt = Block() + WindowSize + StreamBlockSize;
+    if (unpacker.Output() >= slideAt)
+    {
+      unpacker.Slide();
+      delivered = unpacker.Output();
+    }
+    auto room = static_cast<std::uint64_t>(slideAt - unpacker.Output());
+    unsigned char *stop = unpacker.Output() + std::min(want, room);
+    if (!Pump(unpacker, input, stop))
+      damaged = true;
+    return unpacker.Output() > delivered;
+  }
+
+  // Unpacks straight into out[0..length) (length >= DirectMinimum), short of
+  // its end by less than one longest match; answers how many bytes came.
+  // Everything before must have been handed out.
+  QFileSize UnpackInto(unsigned char *out, QFileSize length)
+  {
+    unsigned char *block = Block();
+    unsigned char *blockEnd = unpacker.Output();
+    std::int64_t before = static_cast<std::int64_t>(size) - unpacker.Left();
+    unpacker.Redirect(out, out, out + length, before, blockEnd);
+    if (!Pump(unpacker, input, out + length - (LongestMatch - 1)))
+      damaged = true;
+    unsigned char *end = unpacker.Output();
+    std::ptrdiff_t produced = end - out;
+    // The block takes the latest 4096 bytes again: what it held, followed by
+    // what went to the reader.
+    std::ptrdiff_t fresh = std::min<std::ptrdiff_t>(produced, WindowSize);
+    std::ptrdiff_t kept = std::min<std::ptrdiff_t>(WindowSize - fresh, blockEnd - block);
+    std::memmove(block, blockEnd - kept, static_cast<std::size_t>(kept));
+    std::memcpy(block + kept, end - fresh, static_cast<std::size_t>(fresh));
+    unpacker.Redirect(block, block + kept + fresh, block + WorkingSize, before + produced - kept - fresh, nullptr);
+    delivered = unpacker.Output();
+    return static_cast<QFileSize>(produced);
+  }
+
+  std::unique_ptr<QIStream> source;
+  Ref<QIStreamBuffer> working;
+  unsigned char inputBlock[StreamInputSize];
+  PackedInput input;
+  Unpacker unpacker;
+  unsigned char *delivered;
+  std::uint64_t size;
+  bool damaged = false;
+};
+
+QILzssStream::QILzssStream(QIStream *source, std::uint64_t unpackedSize) : _size(unpackedSize)
+{
+  Ref<QIStreamBuffer> block = new (std::nothrow) QIStreamBuffer(static_cast<int>(WorkingSize));
+  if (block && block->Size() == WorkingSize)
+    _state.reset(new (std::nothrow) State(source, unpackedSize, block.GetRef()));
+  if (!_state)
+  {
+    delete source;
+    Fail(__LINE__, "Out of memory");
+    _fail = true;
+  }
+}
+
+QILzssStream::~QILzssStream() = default;
+
+QFileSize QILzssStream::Size() const { return static_cast<QFileSize>(std::min<std::uint64_t>(_size, UINT32_MAX)); }
+
+bool QILzssStream::DataError() const
+{
+  return _state && (_state->damaged || (_state->source && _state->source->DataError()));
+}
+
+void QILzssStream::SegmentAt(StreamSegment &segment, QFileSize position)
+{
+  State *state = _state.get();
+  if (!state)
+  {
+    segment = StreamSegment::Empty(position);
+    return;
+  }
+  if (state->delivered == state->unpacker.Output())
+    state->Fill(StreamBlockSize);
+  if (DataError())
+    _fail = true;
+  unsigned char *block = state->Block();
+  unsigned char *output = state->unpacker.Output();
+  segment.buffer = state->working;
+  if (state->delivered == output)
+  {
+    segment.start = position;
+    segment.length = 0;
+    return;
+  }
+  // The segment starts at the block's start, so the new bytes sit at the
+  // asked position and the latest bytes before them can be sought back to.
+  segment.start = position - static_cast<std::uint64_t>(state->delivered - block);
+  segment.length = static_cast<QFileSize>(output - block);
+  state->delivered = output;
+}
+
+QFileSize QILzssStream::ReadDirect(void *destination, QFileSize, QFileSize length)
+{
+  State *state = _state.get();
+  if (!state)
+    return 0;
+  auto *out = static_cast<unsigned char *>(destination);
+  QFileSize got = state->TakePending(out, length);
+  if (length - got >= DirectMinimum && state->Running())
+    got += state->UnpackInto(out + got, length - got);
+  // The last few bytes, which a longest match might overrun, come through
+  // the block; whatever else they bring waits there for the next read.
+  while (got < length && state->Fill(length - got))
+    got += state->TakePending(out + got, length - got);
+  if (DataError())
+    _fail = true;
+  return got;
 }

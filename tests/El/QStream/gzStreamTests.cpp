@@ -1,4 +1,5 @@
 #include "El/QStream/gzStream.hpp"
+#include "El/QStream/ssCompress.hpp"
 
 #include "tests/support/capturingFrame.hpp"
 #include "tests/support/tempFolder.hpp"
@@ -353,4 +354,29 @@ TEST(GzStreamError, DamagedDeflateDataIsADataError)
   EXPECT_EQ(Inflate(FixedHeader(8, 0) + "\x07" + std::string(20, '\0'), &error), "");
   EXPECT_TRUE(error);
   EXPECT_TRUE(frame.Contains("damaged deflate data"));
+}
+
+TEST(GzStreamError, GzipInsidePackedDataIsOnlySoundWhenThePackedDataIs)
+{
+  std::string data = MixedBytes(200000, 6);
+  std::string gzip = Gzip(data);
+  QIStrStream plain(gzip.data(), static_cast<int>(gzip.size()));
+  QOStrStream out;
+  SSCompress().encode(out, plain);
+  std::string packed(out.str(), out.pcount());
+  for (bool damage : {false, true})
+  {
+    CapturingFrame frame;
+    std::string bytes = packed;
+    // The packed checksum: nothing but the very last byte read tells.
+    if (damage)
+      bytes.back() = static_cast<char>(bytes.back() ^ 1);
+    QIGzStream gz(new QILzssStream(new QIStrStream(bytes.data(), static_cast<int>(bytes.size())), gzip.size()));
+    std::string all(data.size(), '\0');
+    EXPECT_EQ(gz.read(all.data(), static_cast<int>(all.size())), static_cast<int>(data.size()));
+    EXPECT_EQ(all, data);
+    EXPECT_EQ(gz.get(), -1);
+    EXPECT_EQ(gz.DataError(), damage);
+    EXPECT_EQ(gz.fail(), damage);
+  }
 }
