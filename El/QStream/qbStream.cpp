@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <memory>
 #include <string>
 
 namespace
@@ -488,6 +489,27 @@ QFileSize QFBank::DataPosition(const char *name)
 
 namespace
 {
+// A member's bytes as the bank holds them, or as they were decoded whole.
+// Damaged when the bank's data ends before the member does, or when the
+// member could not be decoded: the data is known to be cut short from the
+// start, and a read that runs into its end fails.
+class MemberBytesStream : public QIStreamDataSource
+{
+public:
+  MemberBytesStream(IFileBuffer *bytes, bool damaged) : _damaged(damaged) { attach(bytes); }
+
+  void SegmentAt(StreamSegment &segment, QFileSize position) override
+  {
+    QIStreamDataSource::SegmentAt(segment, position);
+    if (_damaged && !segment.Covers(position))
+      _fail = true;
+  }
+  bool DataError() const override { return _damaged; }
+
+private:
+  bool _damaged;
+};
+
 // The whole buffer when (start, length) covers it, else a window onto it.
 Ref<IFileBuffer> Window(IFileBuffer *buffer, QFileSize start, QFileSize length)
 {
@@ -556,6 +578,34 @@ Ref<IFileBuffer> QFBank::ReadMember(const char *name, QFileSize start, QFileSize
     return nullptr;
   }
   return Window(unpacked.GetRef(), start, length);
+}
+
+std::unique_ptr<QIStream> QFBank::OpenMemberStream(const char *name)
+{
+  if (!Load())
+    return nullptr;
+  const QFBankEntry &entry = Find(name);
+  if (!entry.name.IsEmpty() &&
+      (entry.plainFileOverride || (entry.method != QFBankStored && entry.method != QFBankPacked)))
+  {
+    Ref<IFileBuffer> whole = ReadMember(name);
+    return std::make_unique<MemberBytesStream>(whole ? whole.GetRef() : new FileBufferError(), !whole);
+  }
+  if (_log)
+    _log->FileUsed(name);
+  if (entry.name.IsEmpty())
+    return nullptr;
+
+  QFileSize available = _data->Size() - std::min(_data->Size(), entry.dataPosition);
+  bool cutShort = available < entry.dataSize;
+  if (cutShort)
+    ErrorReportF("Data file read error (%s, %s).", entry.name.Data(), _bankName.Data());
+  // The window stops at the bank's end: nothing past the bank's data is read.
+  auto bytes = std::make_unique<MemberBytesStream>(
+      new FileBufferSub(_data.GetRef(), entry.dataPosition, entry.dataSize), cutShort);
+  if (entry.method == QFBankStored)
+    return bytes;
+  return std::make_unique<QILzssStream>(bytes.release(), entry.unpackedSize);
 }
 
 void QFBank::ForEachEntry(EntryCallback callback, void *context)

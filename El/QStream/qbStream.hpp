@@ -6,6 +6,7 @@
 #include "Es/Strings/rString.hpp"
 
 #include <cstdint>
+#include <memory>
 
 // A data bank: a header that lists every member by name, then the members'
 // bytes one after another.
@@ -109,6 +110,17 @@ public:
   // A buffer over (start, length) of the member's unpacked bytes, or null when
   // the member is missing or cannot be decoded.
   Ref<IFileBuffer> ReadMember(const char *name, QFileSize start = 0, QFileSize length = QFileSizeWhole);
+  // A stream over the member's unpacked bytes that needs no memory in
+  // proportion to its size, or null when the bank does not hold the member. A
+  // stored member is read where it lies in the bank's data; a packed one is
+  // unpacked as it is read (sequentially: see QILzssStream). Plain-file
+  // overrides and enciphered members are read whole, as ReadMember reads
+  // them. DataError() is true when the bank's data ends before the member's
+  // record says it does (the stream then delivers what there is), when the
+  // packed data proves damaged, or when the member cannot be decoded at all
+  // (an empty stream); a read that runs into such an end sets the fail flag.
+  // Like member buffers, the stream holds the bank's data until it is gone.
+  std::unique_ptr<QIStream> OpenMemberStream(const char *name);
 
   using EntryCallback = void (*)(const QFBankEntry &entry, QFBank &bank, void *context);
   // Every member: bucket by bucket, in insertion order within a bucket.

@@ -1,11 +1,14 @@
+#include "El/QStream/qbStream.hpp"
 #include "El/QStream/ssCompress.hpp"
 
 #include "tests/support/capturingFrame.hpp"
+#include "tests/support/memoryBank.hpp"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -66,6 +69,24 @@ std::string Read(QIStream &in, std::size_t size, const std::vector<int> &pieces)
 
 const std::vector<std::vector<int>> ReadPatterns = {{0}, {1, 7, 100, 4097, 33000}, {262144}, {262144, 5, 70000, 1}};
 
+void SetWord(std::string &bytes, std::size_t at, std::uint32_t value)
+{
+  for (int i = 0; i < 4; ++i)
+    bytes[at + i] = static_cast<char>(value >> (8 * i));
+}
+
+// A bank of a stored member and a packed one whose record may claim more
+// packed bytes than there are.
+std::string PackedBank(const std::string &stored, const std::string &data, const std::string &packed,
+                       std::uint32_t claim)
+{
+  std::string bytes = StoredBankBytes({{"stored.txt", stored}, {"packed.bin", packed}});
+  std::size_t record = bytes.find("packed.bin") + 11;
+  SetWord(bytes, record, QFBankPacked);
+  SetWord(bytes, record + 4, static_cast<std::uint32_t>(data.size()));
+  SetWord(bytes, record + 16, claim);
+  return bytes;
+}
 } // namespace
 
 TEST(LzssStream, EveryReadPatternRestoresWhatTheEncoderPacked)
@@ -120,6 +141,35 @@ TEST(LzssStream, DamageIsReportedOnceAndEndsTheStream)
       EXPECT_TRUE(in.fail());
       ASSERT_EQ(frame.lines.size(), 1u);
       EXPECT_TRUE(frame.Contains(message));
+    }
+  }
+}
+
+TEST(BankMemberStream, MembersReadAsPutInAndABankCutShortIsADataError)
+{
+  CapturingFrame frame;
+  std::string stored = Data(100000, 10), data = Data(900000, 11), packed = Pack(data);
+  std::string whole = PackedBank(stored, data, packed, static_cast<std::uint32_t>(packed.size()));
+  // Sound; cut inside the packed member; cut inside the stored one (leaving
+  // the packed member no bytes); whole, but the packed record claims more.
+  const std::vector<std::string> banks = {
+      whole, whole.substr(0, whole.size() - packed.size() / 3), whole.substr(0, whole.size() - packed.size() - 500),
+      PackedBank(stored, data, packed, static_cast<std::uint32_t>(packed.size() + 10))};
+  for (std::size_t bank = 0; bank < banks.size(); ++bank)
+  {
+    MemoryBank memory(banks[bank]);
+    EXPECT_EQ(memory.bank.OpenMemberStream("packed.txt"), nullptr);
+    for (const auto &[name, expected] : {std::pair{"STORED.TXT", stored}, std::pair{"packed.bin", data}})
+    {
+      SCOPED_TRACE(testing::Message() << "bank " << bank << ", " << name);
+      bool isStored = name[0] == 'S';
+      std::unique_ptr<QIStream> in = memory.bank.OpenMemberStream(name);
+      ASSERT_NE(in, nullptr);
+      std::string got = Read(*in, expected.size(), {262144});
+      EXPECT_TRUE(got == expected.substr(0, got.size()));
+      EXPECT_EQ(got.size() == expected.size(), isStored ? bank != 2 : bank == 0 || bank == 3);
+      EXPECT_EQ(in->DataError(), isStored ? bank == 2 : bank != 0);
+      EXPECT_EQ(in->fail(), in->DataError());
     }
   }
 }
