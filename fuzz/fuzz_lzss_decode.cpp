@@ -1,7 +1,10 @@
 // Unpacks arbitrary bytes as LZSS data: the first two bytes give the unpacked
 // size (0..65535), the rest is the packed stream. The memory decoder, the
-// stream decoder and the discarding decoder must agree on the verdict and
-// its message, and the two that keep the bytes on what they unpacked.
+// stream decoder, the discarding decoder and the unpacking stream must agree
+// on the verdict and its message, and those that keep the bytes on what they
+// unpacked. The unpacking stream is read in pieces of changing sizes, small
+// ones through its segments and large ones straight into the reader's memory,
+// each into a buffer of exactly its size.
 #include "El/QStream/qStream.hpp"
 #include "El/QStream/ssCompress.hpp"
 
@@ -47,6 +50,32 @@ public:
 
   std::string last;
 };
+
+// Reads the unpacking stream to its end; answers whether it found the data
+// sound. Large pieces are read directly once the current segment is used up,
+// as QIStream::read does from 64 KiB on.
+bool ReadUnpacked(QILzssStream &stream, long n, std::vector<char> &unpacked)
+{
+  static const int pieces[] = {1, 4096, 3, 17, 70000, 4095, 1000, 5000, 2, 40000};
+  std::vector<char> piece;
+  std::uint32_t seed = static_cast<std::uint32_t>(n);
+  for (;;)
+  {
+    seed = seed * 1664525u + 1013904223u;
+    int size = pieces[(seed >> 16) % (sizeof pieces / sizeof pieces[0])];
+    piece.assign(static_cast<std::size_t>(size), '\0');
+    const StreamSegment &segment = stream.CurrentSegment();
+    bool direct = size >= 4096 && stream.tellg() == segment.start + segment.length;
+    int got = direct ? static_cast<int>(stream.ReadDirect(piece.data(), stream.tellg(), static_cast<QFileSize>(size)))
+                     : stream.read(piece.data(), size);
+    if (got <= 0)
+      break;
+    unpacked.insert(unpacked.end(), piece.begin(), piece.begin() + got);
+  }
+  if (stream.DataError() && !stream.fail())
+    std::abort();
+  return !stream.DataError() && unpacked.size() == static_cast<std::size_t>(n);
+}
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size)
@@ -76,10 +105,20 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
   bool discardOk = SSCompress().decodeDiscard(n, skipped);
   std::string discardMessage = frame.Take();
 
-  if (memoryOk != streamOk || memoryOk != discardOk || memoryMessage != streamMessage ||
-      memoryMessage != discardMessage)
+  QILzssStream unpacking(new QIStrStream(packed, packedSize), static_cast<std::uint64_t>(n));
+  std::vector<char> fromUnpacking;
+  bool unpackingOk = ReadUnpacked(unpacking, n, fromUnpacking);
+  std::string unpackingMessage = frame.Take();
+
+  if (memoryOk != streamOk || memoryOk != discardOk || memoryOk != unpackingOk || memoryMessage != streamMessage ||
+      memoryMessage != discardMessage || memoryMessage != unpackingMessage)
     std::abort();
   if (memoryOk && n > 0 && std::memcmp(fromMemory.data(), fromStream.data(), fromMemory.size()) != 0)
+    std::abort();
+  // Whatever the unpacking stream delivered, also before a fault, is what
+  // the memory decoder wrote there.
+  if (fromUnpacking.size() > fromMemory.size() ||
+      (!fromUnpacking.empty() && std::memcmp(fromMemory.data(), fromUnpacking.data(), fromUnpacking.size()) != 0))
     std::abort();
   // Data that unpacked consumed itself exactly: whatever follows stays unread.
   if (streamOk && stream.tellg() != skipped.tellg())
