@@ -143,15 +143,21 @@ void FileBufferSub::ToBase(QFileSize &position, QFileSize &length) const
 void FileBufferSub::SegmentAt(StreamSegment &segment, QFileSize position) const
 {
   QFileSize inWindow = std::min(position, _length);
-  _base->SegmentAt(segment, _start + inWindow);
+  std::uint64_t asked = std::uint64_t(_start) + inWindow;
+  _base->SegmentAt(segment, static_cast<QFileSize>(asked));
   // The base segment keeps its buffer; its start moves into the window's
-  // numbering and its length stops at the window's end.
+  // numbering and its length stops at the window's end. It may begin before
+  // the window, and a window onto a window gets segments that begin before
+  // its base too ("negative" starts, modular): so the cut is measured from
+  // the position asked for, never by comparing starts.
   std::uint64_t windowEnd = std::uint64_t(_start) + _length;
-  std::uint64_t baseStart = segment.start;
   QFileSize length = 0;
-  if (baseStart < windowEnd)
-    length = static_cast<QFileSize>(std::min<std::uint64_t>(windowEnd - baseStart, segment.length));
-  segment.start = baseStart - _start;
+  if (segment.Covers(asked))
+  {
+    std::uint64_t before = asked - segment.start;
+    length = static_cast<QFileSize>(before + std::min<std::uint64_t>(segment.length - before, windowEnd - asked));
+  }
+  segment.start -= _start;
   segment.length = length;
 }
 

@@ -122,6 +122,25 @@ TEST(FileBufferSubWindow, SegmentsAreTranslatedAndCutAtTheWindow)
   EXPECT_EQ(stream.get(), static_cast<unsigned char>(data[5000 + 1234]));
 }
 
+TEST(FileBufferSubWindow, AWindowOntoAWindowOfAFileReadsItsOwnBytes)
+{
+  // A member inside a bank appended to a file: the file's pages begin before
+  // the bank, and so before the member too.
+  TempFolder folder;
+  std::string data = Pattern(60000);
+  std::string name = folder.Write("host.bin", data);
+  Ref<IFileBuffer> file = new FileBufferLoading(name.c_str());
+  Ref<FileBufferSub> bank = new FileBufferSub(file.GetRef(), 3000, 50000);
+  Ref<FileBufferSub> member = new FileBufferSub(bank.GetRef(), 1001, 25000);
+  QIStreamDataSource stream;
+  stream.attach(member.GetRef());
+  std::string out(30000, '\0');
+  for (int i = 0; i < 25000; ++i)
+    out[static_cast<std::size_t>(i)] = static_cast<char>(stream.get());
+  EXPECT_EQ(out.substr(0, 25000), data.substr(4001, 25000));
+  EXPECT_EQ(stream.get(), -1);
+}
+
 TEST(FileBufferSubWindow, RequestsAndReadAheadAreTranslatedAndClamped)
 {
   TempFolder folder;
