@@ -1,16 +1,12 @@
 #pragma once
 
+#include "Setup/Data/archiveTrailer.hpp"
+
 #include <cstdint>
+#include <string>
 #include <vector>
 
-// Where the archives appended to the installer's own file lie.
-struct ArchiveEntry
-{
-  // Offset of the archive's first byte in the host file, and its length.
-  std::uint32_t start = 0;
-  std::uint32_t size = 0;
-};
-
+// Where the archives appended to the host file lie, read from its trailer.
 struct ArchiveTable
 {
   // Entry k - 1 describes archive k.
@@ -18,6 +14,13 @@ struct ArchiveTable
   // Set by the first load attempt, whether or not a trailer was found.
   bool loaded = false;
   // The entry picked by the last selection; both 0 when none.
-  std::uint32_t selectedStart = 0;
+  std::uint64_t selectedStart = 0;
   std::uint32_t selectedSize = 0;
+
+  // Reads the host file's trailer (no entries when there is none or it is not
+  // sound), writes "setupNN.bin start=... size=..." for each archive to the
+  // log channel, and marks the table loaded.
+  void LoadArchiveTable(const std::wstring &hostPath);
+  // Selects archive n's region; a number outside 1..entries selects none.
+  void SelectArchive(int n);
 };

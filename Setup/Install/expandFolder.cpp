@@ -1,4 +1,5 @@
 #include "Es/Strings/wideText.hpp"
+#include "Setup/Data/containedPath.hpp"
 #include "Setup/Install/sourceNames.hpp"
 #include "Setup/Script/setupObject.hpp"
 
@@ -14,7 +15,8 @@ struct FolderExpansion
   CSetupObject::CopyListPosition position;
   std::size_t inserted = 0;
 
-  void Insert(std::wstring sourceName, std::wstring destination, std::int8_t archiveNumber, std::int32_t size)
+  CSetupFileItem &Insert(std::wstring sourceName, std::wstring destination, std::int8_t archiveNumber,
+                         std::int32_t size)
   {
     auto item = std::make_unique<CSetupFileItem>();
     item->sourceName = std::move(sourceName);
@@ -23,8 +25,10 @@ struct FolderExpansion
     item->medium = medium;
     item->archiveNumber = archiveNumber;
     item->size = size;
+    CSetupFileItem &added = *item;
     copyList.insert(position, std::move(item));
     ++inserted;
+    return added;
   }
 
   // The files of root + sourceFolder in the order the system lists them,
@@ -68,7 +72,12 @@ std::size_t CSetupObject::ExpandFolder(const std::vector<std::wstring> &logList,
   {
     std::wstring name = WideFromAnsi(record->name.Data());
     std::wstring below = name.substr(std::min(folder.size(), name.size()));
-    expansion.Insert(name, destinationFolder + WithoutFinalGz(below), record->archiveNumber, record->size);
+    CSetupFileItem &item =
+        expansion.Insert(name, destinationFolder + WithoutFinalGz(below), record->archiveNumber, record->size);
+    // The list names the files below the folder; a name that climbs out of it
+    // must not write outside the install folder.
+    std::wstring relative = below.substr(!below.empty() && (below[0] == L'\\' || below[0] == L'/') ? 1 : 0);
+    item.nameOutsideFolder = !below.empty() && !IsContainedRelativePath(relative);
   }
   return expansion.inserted;
 }

@@ -32,4 +32,8 @@ public:
   std::int8_t archiveNumber = -1;
   // From the file list; 0 when unknown.
   std::int32_t size = 0;
+  // The part of the destination that a file list supplied would lead out of
+  // the install folder (".." parts, a drive, an absolute path): the item is
+  // reported as unreadable instead of being copied.
+  bool nameOutsideFolder = false;
 };

@@ -3,13 +3,20 @@
 #include "El/Stringtable/textLookup.hpp"
 #include "Setup/Shell/setupApp.hpp"
 
-CSetupObject::CSetupObject() { InitializeCriticalSection(&_lock); }
+CSetupObject::CSetupObject()
+{
+  InitializeCriticalSection(&_lock);
+  // Manual reset: set by a worker as it ends, cleared by the next start.
+  _copyEnded = CreateEventW(nullptr, TRUE, TRUE, nullptr);
+}
 
 CSetupObject::~CSetupObject()
 {
   StopCopy();
   if (_resourceModule)
     FreeLibrary(_resourceModule);
+  if (_copyEnded)
+    CloseHandle(_copyEnded);
   DeleteCriticalSection(&_lock);
 }
 
@@ -107,20 +114,30 @@ void CSetupObject::GetCurrentTexts(std::wstring &source, std::wstring &destinati
   Unlock();
 }
 
-void CSetupObject::SetCopyError(const std::wstring &text)
+void CSetupObject::SetCopyError(const std::wstring &key, const std::wstring &path)
 {
   Lock();
-  _copyError = text;
+  _copyErrorKey = key;
+  _copyErrorPath = path;
   Unlock();
 }
 
-std::wstring CSetupObject::TakeCopyError()
+bool CSetupObject::TakeCopyError(std::wstring &text)
 {
   Lock();
-  std::wstring text;
-  text.swap(_copyError);
+  if (_copyRunning)
+  {
+    Unlock();
+    return false;
+  }
+  std::wstring key;
+  std::wstring path;
+  key.swap(_copyErrorKey);
+  path.swap(_copyErrorPath);
   Unlock();
-  return text;
+  // An error without a path (no archive found) keeps its text as it is.
+  text = key.empty() ? std::wstring() : path.empty() ? LocalizeKey(key) : FormatText(LocalizeKey(key), path);
+  return !text.empty();
 }
 
 std::wstring &ProductName()

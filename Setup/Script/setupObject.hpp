@@ -3,6 +3,7 @@
 #include "Setup/Data/fileList.hpp"
 #include "Setup/Install/archiveTable.hpp"
 #include "Setup/Install/cdRom.hpp"
+#include "Setup/Install/copyExtraction.hpp"
 #include "Setup/Install/crcFile.hpp"
 #include "Setup/Install/setupFileItem.hpp"
 #include "Setup/Install/setupLogFileItem.hpp"
@@ -151,12 +152,64 @@ public:
   void ResetCopiedBytes();
   void SetCurrentTexts(const std::wstring &source, const std::wstring &destination);
   void GetCurrentTexts(std::wstring &source, std::wstring &destination);
-  void SetCopyError(const std::wstring &text);
-  // Answers the worker's error text and empties it.
-  std::wstring TakeCopyError();
+  // The worker's error: the stringtable key of its text and the path that
+  // stands for "%1". The worker never looks texts up itself (the tables
+  // belong to the main thread); TakeCopyError does.
+  void SetCopyError(const std::wstring &key, const std::wstring &path = std::wstring());
+  // False while the worker runs. Otherwise the error text (the key's text
+  // with every "%1" replaced by the path), emptied; answers whether there
+  // was one.
+  bool TakeCopyError(std::wstring &text);
   // Ends the copy worker: when it still runs, asks it to stop and waits for
   // it without limit; then closes its handle.
   void StopCopy();
+  // Waits until the running worker ends, or at most milliseconds; answers at
+  // once when none runs. The worker signals its end, so the next file can
+  // start without waiting for a timer.
+  void WaitForCopyEnd(DWORD milliseconds);
+
+  // --- Copying files (Setup/Install) -------------------------------------
+  // Starts copying one file item on the worker thread, on the main thread:
+  // stores the current texts (destination as given, source under the
+  // current medium's root and folder or under the source folder) and the
+  // item's extraction data; for a plain file takes the staged copy in the
+  // temporary working folder when there is one; creates the destination's
+  // folders, recording each as "D" in every log of logList; starts the
+  // worker; records "F" with destination in every log of logList. False,
+  // after showing the message (file not found: result code 1; folder not
+  // creatable; thread not started), when the file was not started; the copy
+  // step then ends the copy. An item whose name from a file list or folder
+  // scan would land outside the install folder is not copied: the read error
+  // is left for the copy step to show.
+  bool StartFileCopy(const std::vector<std::wstring> &logList, const std::wstring &destination,
+                     const std::wstring &sourceName, std::uint32_t expectedCrc, bool verify,
+                     const CSetupFileItem &item);
+  // Creates every missing folder of the destination's path (its last part is
+  // the file's name), recording each folder of the path below its root,
+  // existing or new, as "D" in logName. Existence is tested by entering the
+  // folder, so the current directory is left in the deepest folder tested.
+  // False when a folder cannot be created because its parent is missing.
+  bool CreateDestinationFolders(const std::wstring &destination, const std::wstring &logName);
+  // The file the archives may be appended to: the resource module when one
+  // was named, else the program itself.
+  std::wstring HostFilePath() const;
+
+  // --- Installation media (Setup/Install) --------------------------------
+  // Looks for the medium in every drive, in the system's order; stores the
+  // root ("D:\") of the first drive whose label matches (when labels are
+  // tested; case-blind) and that holds the medium's test file.
+  bool FindMedium(const CCdRom &medium, std::wstring &driveRoot);
+
+  // --- Install logs (Setup/Install) ----------------------------------------
+  // Adds each log's own file as "F" to its owner logs, then writes every log
+  // into the install folder: the uninstall key name, then each record, UTF-8
+  // lines ended by CR LF. A log file that cannot be created ends the writing.
+  void WriteInstallLogs();
+  // Undoes every record of every log, each log from its last record to its
+  // first, then once more the folder and key records whose folders and keys
+  // are still there (a folder of one log may have held files of another).
+  // Failures are ignored.
+  void RollbackInstallLogs();
 
   // Fields in the order of a run's life; defaults as a script that says
   // nothing about them leaves them.
@@ -204,7 +257,6 @@ public:
   bool licensePage = false;
   bool infoPage = false;
   bool allUsersQuestion = true;
-  ArchiveTable archiveTable;
   std::wstring resourceModulePath;
   bool debug = false;
   bool licenseBlocksNext = false;
@@ -227,20 +279,22 @@ private:
 
 public:
   // The running item's extraction data, written by the start of a copy and
-  // read by its worker.
-  struct CurrentExtraction
-  {
-    std::uint32_t expectedCrc = 0;
-    bool verify = false;
-    std::int8_t archiveNumber = -1;
-    std::int32_t size = 0;
-    std::wstring memberName;
-  } currentExtraction;
+  // read by its worker, under the lock.
+  CopyExtraction _extraction;
+  // Decided by the first file's worker: where the banks lie.
+  ArchiveTable _archiveTable;
+  std::wstring _archiveFolder;
+  std::wstring _copyErrorKey;
+  std::wstring _copyErrorPath;
+  // Signalled by each worker as it ends.
+  HANDLE _copyEnded = nullptr;
+
+public:
   int allUsers = 0;
   ArchiveFileList archiveFileList;
 
 private:
-  std::wstring _copyError;
+  friend class CCopyWorker;
 
 public:
   DWORD directXVersion = 0;
@@ -257,6 +311,9 @@ private:
   int ReportResult();
   void ReadDirectXVersion();
   void RunTickedFinishActions();
+  // The medium switch of the copy step: true once the item's medium is in a
+  // drive (found at once, or by the medium prompt).
+  bool SwitchMedium(CCdRom *medium);
 
   // The resource module named on the command line, loaded on first use.
   HMODULE _resourceModule = nullptr;
@@ -274,3 +331,7 @@ bool &TestVolumeLabel();
 // put a recorder here, so that no box waits for a click.
 using MessageBoxShower = int (*)(const wchar_t *text, const wchar_t *caption, UINT type);
 MessageBoxShower &ShowMessageBox();
+// What starts the copy worker's thread: CreateThread with the default stack.
+// Tests put a failing starter here.
+using CopyThreadStarter = HANDLE (*)(LPTHREAD_START_ROUTINE routine, void *argument);
+CopyThreadStarter &StartCopyThread();

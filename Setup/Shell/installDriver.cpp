@@ -95,7 +95,7 @@ bool CSetupObject::Step()
     next = 50;
     break;
   case DriverAction::WriteLogs:
-    // Writing the install logs comes with the install logs.
+    WriteInstallLogs();
     next = StateResult;
     break;
   case DriverAction::ReportResult:
@@ -110,29 +110,12 @@ int CSetupObject::RunWizard()
 {
   FillTemporaryFolder();
   // Until the wizard exists, its copy phase runs here: states 10 to 50 in a
-  // row, and the run counts as ended with Finish.
+  // row, and the run counts as ended with Finish. While a file is being
+  // copied the loop sleeps until its worker ends, so the next file starts at
+  // once.
   driverState = StateCopyStart;
   while (driverState != StateResult && Step())
-  {
-  }
+    if (driverState == 11)
+      WaitForCopyEnd(100);
   return StateResult;
-}
-
-int CSetupObject::RunCopyStep()
-{
-  if (IsCopyRunning())
-    return 11;
-  std::wstring error = TakeCopyError();
-  if (!error.empty())
-  {
-    MessageBox(error, MB_ICONERROR);
-    resultCode = ResultError;
-    return StateResult;
-  }
-  if (copyList.empty())
-    return 12;
-  // Media, folder expansion and the copy worker come with the extraction
-  // engine; until then the script puts no items on the list.
-  copyList.pop_front();
-  return 11;
 }

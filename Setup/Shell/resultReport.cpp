@@ -23,7 +23,10 @@ int CSetupObject::ReportResult()
                   : resultCode == ResultCancelled   ? L"SETUP_STR_RESULT_CANCELUSER"
                                                     : L"SETUP_STR_RESULT_ERROR",
                   MB_ICONWARNING);
-    // Undoing what the install logs recorded comes with the install logs.
+    // The worker is stopped first, so that the file it writes cannot come
+    // back after its removal.
+    StopCopy();
+    RollbackInstallLogs();
     break;
   default:
     // The result dialog, which ticks the finish actions, comes with the

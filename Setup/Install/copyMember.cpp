@@ -1,0 +1,107 @@
+#include "Setup/Install/copyWorker.hpp"
+
+#include "El/QStream/gzStream.hpp"
+#include "El/QStream/qbStream.hpp"
+#include "Es/Strings/wideText.hpp"
+
+#include <cwchar>
+#include <cwctype>
+
+namespace
+{
+// Whether a member's name ends in ".gz" (any case): the extension from the
+// last "." after the last backslash.
+bool HasGzipExtension(const std::wstring &name)
+{
+  std::size_t separator = name.find_last_of(L"\\/");
+  std::size_t dot = name.find_last_of(L'.');
+  if (dot == std::wstring::npos || (separator != std::wstring::npos && dot < separator))
+    return false;
+  std::wstring extension = name.substr(dot);
+  for (wchar_t &c : extension)
+    c = static_cast<wchar_t>(std::towlower(c));
+  return extension == L".gz";
+}
+
+std::wstring ArchiveName(int number)
+{
+  wchar_t name[32];
+  std::swprintf(name, sizeof name / sizeof name[0], L"setup%02d.bin", number);
+  return name;
+}
+} // namespace
+
+void CCopyWorker::CopyMember()
+{
+  _crc.Crc32Reset();
+  // A fresh bank for every file: a medium may have been changed since the
+  // last one, and nothing read from the old disc may be trusted.
+  QFBank bank;
+  std::unique_ptr<QIStream> stream;
+  if (_job.archiveNumber >= 1)
+  {
+    _table.SelectArchive(_job.archiveNumber);
+    std::wstring archive = _table.selectedSize != 0 ? _job.hostPath : _archiveFolder + ArchiveName(_job.archiveNumber);
+    if (bank.OpenRegion(AnsiFromWide(archive).c_str(), nullptr, nullptr, _table.selectedStart, _table.selectedSize) &&
+        bank.Load())
+    {
+      // A member the bank does not hold is a source that cannot be read,
+      // not an empty file.
+      const QFBankEntry &entry = bank.Find(AnsiFromWide(_job.memberName).c_str());
+      if (!entry.name.IsEmpty())
+        stream = bank.OpenMemberStream(entry.name);
+    }
+  }
+  else if (_job.resourceBytes)
+    stream.reset(new QIStrStream(_job.resourceBytes, static_cast<int>(_job.resourceSize)));
+
+  if (!stream)
+  {
+    bank.Close();
+    return Fail(L"SETUP_STR_ERR_FILE_READ", _source);
+  }
+  CDestinationFile destination;
+  if (!destination.Create(_destination))
+  {
+    stream.reset();
+    bank.Close();
+    return Fail(L"SETUP_STR_ERR_CREATE_FILE", _destination);
+  }
+  if (HasGzipExtension(_job.memberName))
+    stream.reset(new QIGzStream(stream.release()));
+
+  std::int64_t attemptBytes = 0;
+  bool complete = true;
+  bool stopped = false;
+  for (;;)
+  {
+    int got = stream->read(_buffer.get(), ChunkSize);
+    if (got < 1)
+      break;
+    _crc.Crc32Update(_buffer.get(), static_cast<std::size_t>(got));
+    attemptBytes += got;
+    bool written = destination.Write(_buffer.get(), static_cast<std::size_t>(got));
+    stopped = CountChunk(got);
+    if (!written)
+    {
+      Fail(L"SETUP_STR_ERR_FILE_WRITE", _destination);
+      complete = false;
+      break;
+    }
+    if (stopped)
+      break;
+  }
+  destination.Close();
+  // Packed data that fails its checksum or ends early, gzip data that is
+  // damaged, a bank cut short: the file written is not the member.
+  bool damaged = complete && !stopped && stream->DataError();
+  stream.reset();
+  bank.Close();
+  if (damaged)
+    return Fail(L"SETUP_STR_ERR_FILE_READ", _source);
+  if (complete && !stopped && _job.verify && _crc.Crc32Value() != _job.expectedCrc)
+  {
+    TakeBackAttempt(attemptBytes);
+    Fail(L"SETUP_STR_ERR_FILE_CRC", _destination);
+  }
+}

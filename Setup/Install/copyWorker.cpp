@@ -1,0 +1,142 @@
+#include "Setup/Install/copyWorker.hpp"
+
+#include "Setup/Script/setupObject.hpp"
+
+#include <new>
+
+DWORD WINAPI CCopyWorker::Main(void *setup)
+{
+  CCopyWorker worker(*static_cast<CSetupObject *>(setup));
+  if (worker.TakeJob())
+  {
+    if (worker._job.archiveNumber < 0)
+      worker.CopyPlainFile();
+    else
+      worker.CopyMember();
+  }
+  worker.Finish();
+  return 0;
+}
+
+CCopyWorker::CCopyWorker(CSetupObject &setup) : _setup(setup) {}
+
+bool CCopyWorker::TakeJob()
+{
+  // One buffer for the whole file, so that no chunk allocates; on the heap,
+  // so that the thread's stack stays the default.
+  _buffer.reset(new (std::nothrow) char[ChunkSize]);
+  _setup.Lock();
+  _source = _setup._currentSource;
+  _destination = _setup._currentDestination;
+  _job = _setup._extraction;
+  bool found = true;
+  if (!_setup._archiveTable.loaded)
+  {
+    // The run's first file decides where the banks lie, once: appended to
+    // the host file, or beside the installer or its resource module.
+    _setup._archiveTable.LoadArchiveTable(_job.hostPath);
+    if (_setup._archiveTable.entries.empty() && _job.numberedArchives)
+    {
+      SearchArchiveFolder();
+      found = !_setup._archiveFolder.empty();
+    }
+  }
+  _table = _setup._archiveTable;
+  _archiveFolder = _setup._archiveFolder;
+  _setup.Unlock();
+  if (!found)
+  {
+    Fail(L"SETUP_STR_BIN_FILE_NOT_FOUND", std::wstring());
+    return false;
+  }
+  if (!_buffer)
+  {
+    Fail(L"SETUP_STR_ERR_FILE_READ", _source);
+    return false;
+  }
+  return true;
+}
+
+namespace
+{
+bool CanOpenForReading(const std::wstring &path)
+{
+  HANDLE file =
+      CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (file == INVALID_HANDLE_VALUE)
+    return false;
+  CloseHandle(file);
+  return true;
+}
+
+// The folder part of a path, with its trailing backslash: up to the last
+// backslash, or up to a drive's colon when there is none.
+std::wstring FolderOf(const std::wstring &path)
+{
+  std::size_t cut = path.find_last_of(L'\\');
+  if (cut == std::wstring::npos)
+    cut = path.find(L':');
+  return cut == std::wstring::npos ? std::wstring() : path.substr(0, cut + 1);
+}
+} // namespace
+
+// Under the lock: the folder holding "setup01.bin", the source folder first,
+// then the host file's folder.
+void CCopyWorker::SearchArchiveFolder()
+{
+  if (CanOpenForReading(_job.sourceFolder + L"setup01.bin"))
+  {
+    _setup._archiveFolder = _job.sourceFolder;
+    return;
+  }
+  std::wstring hostFolder = FolderOf(_job.hostPath);
+  if (!hostFolder.empty() && CanOpenForReading(hostFolder + L"setup01.bin"))
+    _setup._archiveFolder = hostFolder;
+}
+
+void CCopyWorker::Finish()
+{
+  _setup.Lock();
+  _setup._copyRunning = 0;
+  SetEvent(_setup._copyEnded);
+  _setup.Unlock();
+}
+
+bool CCopyWorker::CountChunk(std::int64_t bytes)
+{
+  _setup.Lock();
+  _setup._copiedBytes += bytes;
+  bool stop = _setup._copyStopRequest != 0;
+  _setup.Unlock();
+  return stop;
+}
+
+void CCopyWorker::TakeBackAttempt(std::int64_t bytes)
+{
+  _setup.Lock();
+  _setup._copiedBytes -= bytes;
+  _setup.Unlock();
+}
+
+void CCopyWorker::Fail(const wchar_t *key, const std::wstring &path) { _setup.SetCopyError(key, path); }
+
+bool CDestinationFile::Create(const std::wstring &path)
+{
+  Close();
+  _file = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                      FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
+  return _file != INVALID_HANDLE_VALUE;
+}
+
+bool CDestinationFile::Write(const void *bytes, std::size_t count)
+{
+  DWORD written = 0;
+  return WriteFile(_file, bytes, static_cast<DWORD>(count), &written, nullptr) && written == count;
+}
+
+void CDestinationFile::Close()
+{
+  if (_file != INVALID_HANDLE_VALUE)
+    CloseHandle(_file);
+  _file = INVALID_HANDLE_VALUE;
+}
