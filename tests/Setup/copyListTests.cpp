@@ -1,49 +1,12 @@
 #include "tests/Setup/scriptFixture.hpp"
-#include "tests/e2e/setupDriver.hpp"
 
 #include <algorithm>
 #include <cstdint>
 #include <string>
 
-namespace
-{
-// The stored file list: a count, then name, size and archive number per record.
-std::string FileListBytes(const std::vector<std::tuple<std::string, std::uint32_t, std::int8_t>> &records)
-{
-  auto append32 = [](std::string &bytes, std::uint32_t value)
-  {
-    for (int shift = 0; shift < 32; shift += 8)
-      bytes.push_back(static_cast<char>(value >> shift));
-  };
-  std::string bytes;
-  append32(bytes, static_cast<std::uint32_t>(records.size()));
-  for (const auto &[name, size, archive] : records)
-  {
-    bytes += name;
-    bytes.push_back('\0');
-    append32(bytes, size);
-    bytes.push_back(static_cast<char>(archive));
-  }
-  return bytes;
-}
-
-std::wstring Wide(const std::string &text) { return std::wstring(text.begin(), text.end()); }
-} // namespace
-
-// Named data resources come from a copy of a resource-only module that the
-// test fills, named as the resource module on the command line would be.
 class CopyListTest : public ScriptTest
 {
 protected:
-  void UseResources(const std::vector<std::pair<std::wstring, std::string>> &resources)
-  {
-    std::wstring module = Wide(folder.File("resources.dll"));
-    ASSERT_TRUE(CopyFileW(Wide(E2E_RESOURCES_PATH).c_str(), module.c_str(), FALSE));
-    std::string error;
-    ASSERT_TRUE(e2e::AddDataResources(module, resources, error)) << error;
-    setup.resourceModulePath = module;
-  }
-
   std::vector<std::wstring> SourceNames()
   {
     std::vector<std::wstring> names;

@@ -51,10 +51,14 @@ TEST(SetupObject, TheWorkersSharedStateIsKeptBehindTheLock)
   EXPECT_EQ(source, L"data\\a.bin");
   EXPECT_EQ(destination, L"C:\\Games\\a.bin");
 
-  setup.SetCopyError(L"write failed");
-  EXPECT_EQ(setup.TakeCopyError(), L"write failed");
-  EXPECT_EQ(setup.TakeCopyError(), L"");
+  // The error waits while the worker runs, then is taken once.
+  std::wstring error;
+  setup.SetCopyError(L"KEY_WITH_PATH", L"C:\\Games\\a.bin");
+  EXPECT_FALSE(setup.TakeCopyError(error));
   setup.SetCopyRunning(false);
+  EXPECT_TRUE(setup.TakeCopyError(error));
+  EXPECT_EQ(error, L"KEY_WITH_PATH ... not localized!");
+  EXPECT_FALSE(setup.TakeCopyError(error));
 }
 
 TEST(SetupObject, WithoutAResourceModuleOrResourceNamedDataIsEmpty)

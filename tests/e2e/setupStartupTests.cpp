@@ -2,23 +2,27 @@
 // test gives the program a folder of its own with the files of the scenario,
 // starts it there, reads every message box it shows and answers it.
 
-#include "tests/e2e/setupDriver.hpp"
+#include "tests/e2e/scenarioSteps.hpp"
 
 #include "Es/Strings/wideText.hpp"
 
 #include <gtest/gtest.h>
 
-#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
 
 namespace
 {
-using e2e::MessageBoxView;
+using e2e::AnswerNextBox;
 using e2e::MessageIcon;
+using e2e::Narrow;
+using e2e::NotLocalized;
+using e2e::ProductKeyPath;
 using e2e::ProgramRun;
 using e2e::RunOptions;
+using e2e::SetupTable;
+using e2e::TableRow;
 
 // Wine needs an X display to open a window. Without one every scenario would
 // time out waiting for its first box; say so once instead. The rig's own
@@ -37,40 +41,6 @@ public:
 [[maybe_unused]] ::testing::Environment *const displayEnvironment =
     ::testing::AddGlobalTestEnvironment(new DisplayEnvironment);
 
-std::string Narrow(const std::wstring &text) { return Utf8FromWide(text); }
-
-const wchar_t *const NotLocalized = L" ... not localized!";
-const wchar_t *const ProductKeyPath = L"Software\\Marrowdyne";
-
-// One row of setup.csv: a key and its English and German texts.
-struct TableRow
-{
-  std::wstring key;
-  std::wstring english;
-  std::wstring german;
-};
-
-// A quoted cell: setup.csv is read as UTF-8, quotes doubled inside.
-std::string Cell(const std::wstring &text)
-{
-  std::string cell = "\"";
-  for (char c : Utf8FromWide(text))
-  {
-    if (c == '"')
-      cell += '"';
-    cell += c;
-  }
-  return cell + "\"";
-}
-
-std::string SetupTable(const std::vector<TableRow> &rows)
-{
-  std::string table = "LANGUAGE,English,German\r\n";
-  for (const TableRow &row : rows)
-    table += Cell(row.key) + "," + Cell(row.english) + "," + Cell(row.german) + "\r\n";
-  return table;
-}
-
 // The texts of the start-up and result messages. The German ones hold
 // letters beyond ASCII, so a run in German also shows that the table is
 // read as UTF-8.
@@ -88,28 +58,6 @@ const TableRow Failed{L"SETUP_STR_RESULT_ERROR", L"Setup failed.", L"Die Install
 std::string StartupTable()
 {
   return SetupTable({AppName, FileRead, InternalError, AlreadyInstalled, CancelledByUser, Failed});
-}
-
-struct ExpectedBox
-{
-  std::wstring caption;
-  std::wstring text;
-  MessageIcon icon;
-  std::vector<int> buttons;
-};
-
-// Waits for the program's next message box, checks everything it shows and
-// presses the button.
-void AnswerNextBox(ProgramRun &run, const ExpectedBox &expected, int button)
-{
-  std::optional<MessageBoxView> box = run.NextMessageBox();
-  ASSERT_TRUE(box) << "waiting for \"" << Narrow(expected.text) << "\": " << run.Error();
-  SCOPED_TRACE("the box shows \"" + Narrow(box->caption) + "\": \"" + Narrow(box->text) + "\"");
-  EXPECT_EQ(box->caption, expected.caption);
-  EXPECT_EQ(box->text, expected.text);
-  EXPECT_EQ(box->icon, expected.icon);
-  EXPECT_EQ(box->buttons, expected.buttons);
-  ASSERT_TRUE(run.Press(*box, button)) << run.Error();
 }
 
 // A registry key of the prefix that exists for the test and is deleted

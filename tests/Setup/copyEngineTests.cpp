@@ -1,0 +1,373 @@
+// The copy phase of a run from the script's items to the files on disk: plain
+// and gzip sources, bank members beside the installer and appended to its
+// host file, named resources, media, verification, and every way a file fails.
+#include "Setup/Install/mediumSearch.hpp"
+#include "tests/Setup/scriptFixture.hpp"
+#include "tests/support/installMedia.hpp"
+
+#include "Es/Strings/wideText.hpp"
+
+#include <fstream>
+#include <sstream>
+
+namespace
+{
+std::string ReadBytes(const std::filesystem::path &path)
+{
+  std::ifstream in(path, std::ios::binary);
+  std::stringstream bytes;
+  bytes << in.rdbuf();
+  return bytes.str();
+}
+
+// Text with some repetition, so that packing has something to do.
+std::string Sample(std::size_t size, char seed)
+{
+  std::string text;
+  for (std::size_t i = 0; text.size() < size; ++i)
+    text += std::string("line ") + seed + std::to_string(i * 7919 % 1000) + "\n";
+  text.resize(size);
+  return text;
+}
+
+HANDLE NoThread(LPTHREAD_START_ROUTINE, void *) { return nullptr; }
+} // namespace
+
+class CopyEngine : public ScriptTest
+{
+protected:
+  void SetUp() override
+  {
+    ScriptTest::SetUp();
+    install = folder.Path() / "installed";
+  }
+  void TearDown() override
+  {
+    setup.StopCopy();
+    StartCopyThread() = _savedStarter;
+    ScriptTest::TearDown();
+  }
+
+  // The script's head: a log, the install folder, the total size.
+  std::string Head() const
+  {
+    std::string path = install.string();
+    return "U:D:uninst.exe:Velq:Velq\r\nI:N:" + path + "\r\nL:1000\r\n";
+  }
+
+  // Steps the driver from the copy start as the unattended run does, up to
+  // the integration steps or the result.
+  void RunCopyPhase()
+  {
+    setup.driverState = StateCopyStart;
+    for (int steps = 0; steps < 100000 && setup.driverState != StateResult && setup.driverState < 20; ++steps)
+    {
+      setup.Step();
+      if (setup.driverState == 11)
+        setup.WaitForCopyEnd(5000);
+    }
+  }
+
+  std::vector<std::wstring> Records()
+  {
+    return setup.logs.empty() ? std::vector<std::wstring>() : setup.logs.front()->records;
+  }
+  // The texts of the boxes shown, for failure messages.
+  static std::string Boxes()
+  {
+    std::string texts;
+    for (const ShownBox &box : shownBoxes())
+      texts += "[" + Utf8FromWide(box.text) + "] ";
+    return texts;
+  }
+  std::wstring Installed(const std::string &name) const { return (install / name).wstring(); }
+
+  std::filesystem::path install;
+
+private:
+  CopyThreadStarter _savedStarter = StartCopyThread();
+};
+
+TEST_F(CopyEngine, PlainAndGzipSourcesAreWrittenCountedAndRecordedWithTheirFolders)
+{
+  MakeFile("readme.txt", "read me");
+  MakeFile("data\\levels\\one.lvl.gz", GzipBytes(Sample(300000, 'a')));
+  MakeFile("data\\plain.bin", GzipBytes("gzip data under any name"));
+  // An earlier installation left a read-only copy behind.
+  std::filesystem::create_directories(install);
+  folder.Write("installed/readme.txt", "old");
+  SetFileAttributesW(Installed("readme.txt").c_str(), FILE_ATTRIBUTE_READONLY);
+  ASSERT_TRUE(Run(Head() + "F:readme.txt:readme.txt\r\nD:data:data\r\n"));
+
+  RunCopyPhase();
+  EXPECT_EQ(setup.driverState, 20);
+  EXPECT_EQ(setup.resultCode, ResultSuccess);
+  EXPECT_EQ(ReadBytes(install / "readme.txt"), "read me");
+  EXPECT_TRUE(ReadBytes(install / "data/levels/one.lvl") == Sample(300000, 'a'))
+      << "size " << ReadBytes(install / "data/levels/one.lvl").size();
+  EXPECT_EQ(ReadBytes(install / "data/plain.bin"), "gzip data under any name");
+  EXPECT_EQ(setup.CopiedBytes(), 7 + 300000 + 24);
+
+  std::wstring root = install.wstring();
+  std::vector<std::wstring> records = Records();
+  for (const std::wstring &expected : {L"D:" + root, L"F:" + root + L"\\readme.txt", L"D:" + root + L"\\data\\levels",
+                                       L"F:" + root + L"\\data\\levels\\one.lvl", L"F:" + root + L"\\data\\plain.bin"})
+    EXPECT_NE(std::find(records.begin(), records.end(), expected), records.end()) << Utf8FromWide(expected);
+  // Each folder once, although two files lie in data.
+  EXPECT_EQ(std::count(records.begin(), records.end(), L"D:" + root + L"\\data"), 1);
+}
+
+TEST_F(CopyEngine, APlainFileThatKeepsFailingItsChecksumIsReportedWithItsBytesTakenBack)
+{
+  MakeFile("good.txt", "good");
+  MakeFile("bad.txt", "bad bytes");
+  // "bad.txt" never checks out; "good.txt" is not verified.
+  folder.Write("setup.crc", "bad.txt 1234\n");
+  ASSERT_TRUE(Run(Head() + "F:good.txt:good.txt\r\nF:bad.txt:bad.txt\r\n"));
+
+  RunCopyPhase();
+  EXPECT_EQ(setup.driverState, StateResult);
+  EXPECT_EQ(setup.resultCode, ResultError);
+  ASSERT_EQ(shownBoxes().size(), 1u);
+  EXPECT_EQ(shownBoxes()[0].text, L"Damaged " + Installed("bad.txt"));
+  EXPECT_EQ(shownBoxes()[0].type, UINT(MB_ICONERROR));
+  EXPECT_EQ(setup.CopiedBytes(), 4);
+}
+
+class BankCopy : public CopyEngine
+{
+protected:
+  // A bank of stored, packed and gzip members beside the installer, and the
+  // file list naming them and a resource.
+  void MakeMedium()
+  {
+    folder.Write("setup01.bin", BankBytes({{"stored.txt", "stored bytes"},
+                                           {"packed\\big.dat", Sample(700000, 'p'), true},
+                                           {"packed\\notes.txt.GZ", GzipBytes(Sample(5000, 'g')), true}}));
+    UseResources({{L"SETUP_FILE_LIST", FileListBytes({{"stored.txt", 12, 1},
+                                                      {"packed\\big.dat", 700000, 1},
+                                                      {"packed\\notes.txt.GZ", 5000, 1},
+                                                      {"absent.txt", 1, 1},
+                                                      {"resource.txt", 8, 0}})},
+                  {L"RESOURCE.TXT", "resource"}});
+  }
+};
+
+TEST_F(BankCopy, StoredPackedAndGzipMembersBesideTheInstallerAreWrittenWhole)
+{
+  MakeMedium();
+  ASSERT_TRUE(Run(Head() + "F:stored.txt:a\\stored.txt\r\nD:packed:b\r\nF:Resource.txt:resource.txt\r\n"));
+  RunCopyPhase();
+  EXPECT_EQ(setup.resultCode, ResultSuccess);
+  EXPECT_EQ(ReadBytes(install / "a/stored.txt"), "stored bytes");
+  EXPECT_TRUE(ReadBytes(install / "b/big.dat") == Sample(700000, 'p'))
+      << "size " << ReadBytes(install / "b/big.dat").size();
+  EXPECT_TRUE(ReadBytes(install / "b/notes.txt") == Sample(5000, 'g'))
+      << "size " << ReadBytes(install / "b/notes.txt").size();
+  EXPECT_EQ(ReadBytes(install / "resource.txt"), "resource");
+  EXPECT_EQ(setup.CopiedBytes(), 12 + 700000 + 5000 + 8);
+}
+
+TEST_F(BankCopy, AMemberTheBankDoesNotHoldIsAReadErrorNotAnEmptyFile)
+{
+  MakeMedium();
+  ASSERT_TRUE(Run(Head() + "F:absent.txt:absent.txt\r\n"));
+  RunCopyPhase();
+  EXPECT_EQ(setup.resultCode, ResultError);
+  ASSERT_EQ(shownBoxes().size(), 1u);
+  EXPECT_EQ(shownBoxes()[0].text, L"Cannot read " + setup.sourceFolder + L"absent.txt");
+  EXPECT_FALSE(std::filesystem::exists(install / "absent.txt"));
+}
+
+TEST_F(BankCopy, BanksAppendedToTheHostFileAreFoundThroughItsTrailer)
+{
+  // A trailer listing two banks: the file list's archive 1 is the first.
+  std::string bank = BankBytes({{"inside.txt", "appended member"}, {"packed.bin", Sample(70000, 'x'), true}});
+  std::wstring module =
+      UseResources({{L"SETUP_FILE_LIST", FileListBytes({{"inside.txt", 15, 1}, {"packed.bin", 70000, 2}})}});
+  std::string host = ReadBytes(module);
+  {
+    std::ofstream out(std::filesystem::path(module), std::ios::binary | std::ios::trunc);
+    out << WithAppendedArchives(host, {bank, BankBytes({{"packed.bin", Sample(70000, 'x'), true}})});
+  }
+  ASSERT_TRUE(Run(Head() + "F:inside.txt:inside.txt\r\nF:packed.bin:packed.bin\r\n"));
+  RunCopyPhase();
+  EXPECT_EQ(setup.resultCode, ResultSuccess) << Boxes();
+  EXPECT_EQ(ReadBytes(install / "inside.txt"), "appended member");
+  EXPECT_TRUE(ReadBytes(install / "packed.bin") == Sample(70000, 'x'))
+      << "size " << ReadBytes(install / "packed.bin").size();
+}
+
+TEST_F(BankCopy, DamagedPackedDataAndAMissingArchiveAreReadErrors)
+{
+  // The packed member's checksum is off by one: every byte but the sum is sound.
+  std::string packed = PackedBytes(Sample(100000, 'd'));
+  packed.back() = static_cast<char>(packed.back() + 1);
+  BankWriter writer;
+  writer.AddMember("damaged.bin", QFBankPacked, 100000, 0, packed);
+  QOStrStream out;
+  writer.Write(out);
+  folder.Write("setup01.bin", std::string(out.str(), static_cast<std::size_t>(out.pcount())));
+  UseResources({{L"SETUP_FILE_LIST", FileListBytes({{"damaged.bin", 100000, 1}, {"elsewhere.bin", 1, 3}})}});
+
+  ASSERT_TRUE(Run(Head() + "F:damaged.bin:damaged.bin\r\n"));
+  RunCopyPhase();
+  EXPECT_EQ(setup.resultCode, ResultError);
+  ASSERT_EQ(shownBoxes().size(), 1u);
+  EXPECT_EQ(shownBoxes()[0].text, L"Cannot read " + setup.sourceFolder + L"damaged.bin");
+
+  // Archive 3 is not beside the installer.
+  shownBoxes().clear();
+  setup.resultCode = ResultSuccess;
+  auto item = std::make_unique<CSetupFileItem>();
+  item->sourceName = L"elsewhere.bin";
+  item->destination = L"elsewhere.bin";
+  item->archiveNumber = 3;
+  setup.copyList.push_back(std::move(item));
+  RunCopyPhase();
+  ASSERT_EQ(shownBoxes().size(), 1u);
+  EXPECT_EQ(shownBoxes()[0].text, L"Cannot read " + setup.sourceFolder + L"elsewhere.bin");
+}
+
+TEST_F(BankCopy, WithNoArchiveAnywhereTheFirstFileFailsWithTheArchiveText)
+{
+  UseResources({{L"SETUP_FILE_LIST", FileListBytes({{"member.bin", 1, 1}})}});
+  ASSERT_TRUE(Run(Head() + "F:member.bin:member.bin\r\n"));
+  RunCopyPhase();
+  ASSERT_EQ(shownBoxes().size(), 1u);
+  EXPECT_EQ(shownBoxes()[0].text, L"No archives");
+  EXPECT_EQ(setup.resultCode, ResultError);
+}
+
+TEST_F(BankCopy, AFileListNameLeadingOutOfTheInstallFolderIsNeverWritten)
+{
+  folder.Write("setup01.bin", BankBytes({{"data\\..\\..\\escaped.txt", "x"}, {"data\\fine.txt", "fine"}}));
+  UseResources({{L"SETUP_FILE_LIST", FileListBytes({{"data\\fine.txt", 4, 1}, {"data\\..\\..\\escaped.txt", 1, 1}})}});
+  ASSERT_TRUE(Run(Head() + "D:data:data\r\n"));
+  RunCopyPhase();
+  EXPECT_EQ(ReadBytes(install / "data/fine.txt"), "fine");
+  EXPECT_FALSE(std::filesystem::exists(folder.Path() / "escaped.txt"));
+  ASSERT_EQ(shownBoxes().size(), 1u);
+  EXPECT_EQ(shownBoxes()[0].text, L"Cannot read " + setup.sourceFolder + L"data\\..\\..\\escaped.txt");
+}
+
+TEST_F(CopyEngine, AFileThatCannotStartIsReportedAtOnceAndNothingWaitsForAWorker)
+{
+  ASSERT_TRUE(Run(Head() + "F:missing.txt:missing.txt\r\n"));
+  RunCopyPhase();
+  EXPECT_EQ(setup.resultCode, ResultError);
+  ASSERT_EQ(shownBoxes().size(), 1u);
+  EXPECT_EQ(shownBoxes()[0].text, L"Missing " + setup.sourceFolder + L"missing.txt");
+
+  // The thread cannot be made: the running flag must not stay set.
+  shownBoxes().clear();
+  MakeFile("there.txt", "there");
+  StartCopyThread() = NoThread;
+  CSetupFileItem item;
+  item.sourceName = L"there.txt";
+  EXPECT_FALSE(setup.StartFileCopy({}, Installed("there.txt"), L"there.txt", 0, false, item));
+  EXPECT_FALSE(setup.IsCopyRunning());
+  ASSERT_EQ(shownBoxes().size(), 1u);
+  EXPECT_EQ(shownBoxes()[0].text, L"Cannot create Thread.");
+}
+
+TEST_F(CopyEngine, FoldersAlongTheDestinationAreRecordedExistingOrNew)
+{
+  setup.logs.push_back(std::make_unique<CSetupLogFileItem>());
+  setup.logs.back()->name = L"one.log";
+  std::wstring root = install.wstring();
+  ASSERT_TRUE(setup.CreateDestinationFolders(root + L"\\a\\b\\file.txt", L"one.log"));
+  EXPECT_TRUE(std::filesystem::is_directory(install / "a/b"));
+  std::vector<std::wstring> records = Records();
+  ASSERT_GE(records.size(), 3u);
+  EXPECT_EQ(records[records.size() - 3], L"D:" + root);
+  EXPECT_EQ(records[records.size() - 2], L"D:" + root + L"\\a");
+  EXPECT_EQ(records.back(), L"D:" + root + L"\\a\\b");
+  // The first folder of the path, below its drive, is recorded too.
+  EXPECT_EQ(records.front().substr(0, 5), L"D:C:\\");
+  EXPECT_EQ(records.front().find(L'\\', 5), std::wstring::npos);
+}
+
+namespace
+{
+// Drives with their labels and the files on them, in drive order.
+class MadeUpDrives : public DriveQueries
+{
+public:
+  struct Drive
+  {
+    std::wstring root;
+    std::wstring label;
+    std::vector<std::wstring> files;
+  };
+  explicit MadeUpDrives(std::vector<Drive> drives) : _drives(std::move(drives)) {}
+
+  std::vector<std::wstring> DriveRoots() override
+  {
+    ++searches;
+    std::vector<std::wstring> roots;
+    for (const Drive &drive : _drives)
+      roots.push_back(drive.root);
+    return roots;
+  }
+  std::wstring VolumeLabel(const std::wstring &root) override
+  {
+    for (const Drive &drive : _drives)
+      if (drive.root == root)
+        return drive.label;
+    return std::wstring();
+  }
+  bool FileExists(const std::wstring &path) override
+  {
+    for (const Drive &drive : _drives)
+      for (const std::wstring &file : drive.files)
+        if (drive.root + file == path)
+          return true;
+    return false;
+  }
+
+  int searches = 0;
+
+private:
+  std::vector<Drive> _drives;
+};
+} // namespace
+
+TEST(MediumSearch, TheFirstDriveWithTheLabelAndTheTestFileWins)
+{
+  MadeUpDrives drives({{L"C:\\", L"SYSTEM", {L"disc2.tag"}},
+                       {L"D:\\", L"disc2", {}},
+                       {L"E:\\", L"Disc2", {L"disc2.tag"}},
+                       {L"F:\\", L"DISC2", {L"disc2.tag"}}});
+  CCdRom medium;
+  medium.volumeLabel = L"DISC2";
+  medium.testFile = L"disc2.tag";
+  // The label matches in any case, but D: lacks the file.
+  EXPECT_EQ(FindMediumRoot(drives, medium, true), L"E:\\");
+  // Without the label test the hard disk listed first takes it.
+  EXPECT_EQ(FindMediumRoot(drives, medium, false), L"C:\\");
+  medium.testFile = L"other.tag";
+  EXPECT_EQ(FindMediumRoot(drives, medium, true), L"");
+  MadeUpDrives none({});
+  EXPECT_EQ(FindMediumRoot(none, medium, false), L"");
+}
+
+TEST_F(CopyEngine, ItemsOfOneMediumSearchTheDrivesOnceAndReadUnderItsRootAndFolder)
+{
+  // The "drive" is a folder here; its root ends with a backslash as a
+  // drive's does.
+  std::wstring driveRoot = (folder.Path() / "drive").wstring() + L"\\";
+  MadeUpDrives drives({{L"C:\\", L"", {}}, {driveRoot, L"DISC1", {L"disc1.tag"}}});
+  DriveQueries *saved = MediumDrives();
+  MediumDrives() = &drives;
+  MakeFile("drive\\game\\a.bin", "first");
+  MakeFile("drive\\game\\b.bin", "second");
+  ASSERT_TRUE(Run(Head() + "C:DISC1:disc1.tag:game\\\r\nF:a.bin:a.bin\r\nF:b.bin:b.bin\r\n"));
+  RunCopyPhase();
+  MediumDrives() = saved;
+  EXPECT_EQ(setup.resultCode, ResultSuccess) << Boxes();
+  EXPECT_EQ(drives.searches, 1);
+  EXPECT_EQ(setup.currentMediumRoot, driveRoot);
+  EXPECT_EQ(ReadBytes(install / "a.bin"), "first");
+  EXPECT_EQ(ReadBytes(install / "b.bin"), "second");
+}

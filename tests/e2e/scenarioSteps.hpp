@@ -1,0 +1,73 @@
+#pragma once
+
+// What the end-to-end scenarios share: the texts of a setup.csv built in the
+// test, and answering the program's boxes after checking what they show.
+
+#include "tests/e2e/setupDriver.hpp"
+
+#include "Es/Strings/wideText.hpp"
+
+#include <gtest/gtest.h>
+
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace e2e
+{
+inline std::string Narrow(const std::wstring &text) { return Utf8FromWide(text); }
+
+inline const wchar_t *const NotLocalized = L" ... not localized!";
+inline const wchar_t *const ProductKeyPath = L"Software\\Marrowdyne";
+
+// One row of setup.csv: a key and its English and German texts.
+struct TableRow
+{
+  std::wstring key;
+  std::wstring english;
+  std::wstring german;
+};
+
+// A quoted cell: setup.csv is read as UTF-8, quotes doubled inside.
+inline std::string Cell(const std::wstring &text)
+{
+  std::string cell = "\"";
+  for (char c : Utf8FromWide(text))
+  {
+    if (c == '"')
+      cell += '"';
+    cell += c;
+  }
+  return cell + "\"";
+}
+
+inline std::string SetupTable(const std::vector<TableRow> &rows)
+{
+  std::string table = "LANGUAGE,English,German\r\n";
+  for (const TableRow &row : rows)
+    table += Cell(row.key) + "," + Cell(row.english) + "," + Cell(row.german) + "\r\n";
+  return table;
+}
+
+struct ExpectedBox
+{
+  std::wstring caption;
+  std::wstring text;
+  MessageIcon icon;
+  std::vector<int> buttons;
+};
+
+// Waits for the program's next message box, checks everything it shows and
+// presses the button.
+inline void AnswerNextBox(ProgramRun &run, const ExpectedBox &expected, int button)
+{
+  std::optional<MessageBoxView> box = run.NextMessageBox();
+  ASSERT_TRUE(box) << "waiting for \"" << Narrow(expected.text) << "\": " << run.Error();
+  SCOPED_TRACE("the box shows \"" + Narrow(box->caption) + "\": \"" + Narrow(box->text) + "\"");
+  EXPECT_EQ(box->caption, expected.caption);
+  EXPECT_EQ(box->text, expected.text);
+  EXPECT_EQ(box->icon, expected.icon);
+  EXPECT_EQ(box->buttons, expected.buttons);
+  ASSERT_TRUE(run.Press(*box, button)) << run.Error();
+}
+} // namespace e2e
