@@ -2,7 +2,9 @@
 // its caption, text, icon and buttons, then the button pressed (the answers
 // given on the command line in order, else the box's first button).
 //
-//   setup_watch <setup.exe> <folder> [yes|no|ok|cancel]...
+//   setup_watch [--argument <text>]... <setup.exe> <folder> [yes|no|ok|cancel]...
+//
+// Each --argument is passed to setup.exe (the path of a resource module, say).
 
 #include "Es/Strings/wideText.hpp"
 #include "tests/e2e/setupDriver.hpp"
@@ -45,9 +47,16 @@ int ButtonOf(const std::string &answer)
 
 int main(int argc, char **argv)
 {
-  if (argc < 3)
+  e2e::RunOptions options;
+  int first = 1;
+  while (first + 1 < argc && std::string(argv[first]) == "--argument")
   {
-    std::cerr << "usage: setup_watch <setup.exe> <folder> [yes|no|ok|cancel]...\n";
+    options.arguments.push_back(WideFromAnsi(argv[first + 1]));
+    first += 2;
+  }
+  if (argc - first < 2)
+  {
+    std::cerr << "usage: setup_watch [--argument <text>]... <setup.exe> <folder> [yes|no|ok|cancel]...\n";
     return 2;
   }
   std::string error;
@@ -56,11 +65,11 @@ int main(int argc, char **argv)
     std::cerr << error << "\n";
     return 1;
   }
-  std::vector<std::string> answers(argv + 3, argv + argc);
+  std::vector<std::string> answers(argv + first + 2, argv + argc);
   std::size_t nextAnswer = 0;
 
   e2e::ProgramRun run;
-  if (!run.Start(WideFromAnsi(argv[1]), WideFromAnsi(argv[2]), {}))
+  if (!run.Start(WideFromAnsi(argv[first]), WideFromAnsi(argv[first + 1]), options))
   {
     std::cerr << run.Error() << "\n";
     return 1;
