@@ -4,14 +4,21 @@ void CSetupObject::StopCopy()
 {
   if (!copyWorker)
     return;
-  // The worker looks at the request after every chunk it writes. A worker
-  // that has cleared its flag may still be leaving the lock: it is waited
-  // for too, so the object can go right after.
-  if (IsCopyRunning())
-    RequestCopyStop();
+  // The worker looks at the request after every chunk it writes; between
+  // files it waits for the next start, which the exit flag turns into its
+  // end.
+  Lock();
+  if (_copyRunning)
+    _copyStopRequest = 1;
+  _copyWorkerExit = 1;
+  Unlock();
+  SetEvent(_copyJob);
   WaitForSingleObject(copyWorker, INFINITE);
   CloseHandle(copyWorker);
   copyWorker = nullptr;
+  Lock();
+  _copyWorkerExit = 0;
+  Unlock();
 }
 
 void CSetupObject::WaitForCopyEnd(DWORD milliseconds)

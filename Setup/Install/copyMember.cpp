@@ -75,12 +75,12 @@ void CCopyWorker::CopyMember()
   bool stopped = false;
   for (;;)
   {
-    int got = stream->read(_buffer.get(), ChunkSize);
+    int got = stream->read(_buffer, ChunkSize);
     if (got < 1)
       break;
-    _crc.Crc32Update(_buffer.get(), static_cast<std::size_t>(got));
+    _crc.Crc32Update(_buffer, static_cast<std::size_t>(got));
     attemptBytes += got;
-    bool written = destination.Write(_buffer.get(), static_cast<std::size_t>(got));
+    bool written = destination.Write(_buffer, static_cast<std::size_t>(got));
     stopped = CountChunk(got);
     if (!written)
     {

@@ -42,13 +42,13 @@ private:
   gzFile _file;
 };
 
-// Makes an existing file writable, so that an earlier installation's
-// read-only copy can be replaced. False when it exists and stays read-only.
+// Makes an existing read-only file writable; false when there is no such
+// file or it stays read-only.
 bool MakeWritable(const std::wstring &path)
 {
   DWORD attributes = GetFileAttributesW(path.c_str());
   if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_READONLY))
-    return true;
+    return false;
   return SetFileAttributesW(path.c_str(), attributes & ~DWORD(FILE_ATTRIBUTE_READONLY)) != 0;
 }
 } // namespace
@@ -60,10 +60,11 @@ void CCopyWorker::CopyPlainFile()
     GzipSource source(_source);
     if (!source.IsOpen())
       return Fail(L"SETUP_STR_ERR_FILE_READ", _source);
-    if (!MakeWritable(_destination))
-      return Fail(L"SETUP_STR_ERR_CREATE_FILE", _destination);
+    // An earlier installation's read-only copy is made writable and
+    // replaced. Only a refused create looks at the attributes: asking first
+    // would cost every file a call.
     CDestinationFile destination;
-    if (!destination.Create(_destination))
+    if (!destination.Create(_destination) && (!MakeWritable(_destination) || !destination.Create(_destination)))
       return Fail(L"SETUP_STR_ERR_CREATE_FILE", _destination);
 
     _crc.Crc32Reset();
@@ -71,16 +72,16 @@ void CCopyWorker::CopyPlainFile()
     bool stopped = false;
     for (;;)
     {
-      int got = source.Read(_buffer.get(), ChunkSize);
+      int got = source.Read(_buffer, ChunkSize);
       // Damaged or cut-short gzip data: what was written so far is not the
       // file, and a retry would read the same.
       if (got < 0)
         return Fail(L"SETUP_STR_ERR_FILE_READ", _source);
       if (got == 0)
         break;
-      _crc.Crc32Update(_buffer.get(), static_cast<std::size_t>(got));
+      _crc.Crc32Update(_buffer, static_cast<std::size_t>(got));
       attemptBytes += got;
-      if (!destination.Write(_buffer.get(), static_cast<std::size_t>(got)))
+      if (!destination.Write(_buffer, static_cast<std::size_t>(got)))
         return Fail(L"SETUP_STR_ERR_FILE_WRITE", _destination);
       if (CountChunk(got))
       {

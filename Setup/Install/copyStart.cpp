@@ -13,6 +13,12 @@ bool FileExists(const std::wstring &path)
   return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
+bool FolderExists(const std::wstring &path)
+{
+  DWORD attributes = GetFileAttributesW(path.c_str());
+  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
 bool IsSeparator(wchar_t c) { return c == L'\\' || c == L'/'; }
 
 // The length of a path's root: "C:\", "\\server\share\" and the like are
@@ -67,9 +73,15 @@ bool CSetupObject::CreateDestinationFolders(const std::wstring &destination, con
     std::wstring folder = path.substr(0, at);
     if (folder.empty() || IsSeparator(folder.back()))
       continue;
-    if (!SetCurrentDirectoryW(folder.c_str()) && !CreateDirectoryW(folder.c_str(), nullptr) &&
-        GetLastError() == ERROR_PATH_NOT_FOUND)
-      return false;
+    // Each test costs the system several calls, which ten thousand small
+    // files in a few folders would repeat for nothing.
+    if (!_knownFolders.count(folder))
+    {
+      if (!SetCurrentDirectoryW(folder.c_str()) && !CreateDirectoryW(folder.c_str(), nullptr) &&
+          GetLastError() == ERROR_PATH_NOT_FOUND)
+        return false;
+      _knownFolders.insert(folder);
+    }
     AddLogRecord(logName, L'D', folder);
   }
   return true;
@@ -108,7 +120,9 @@ bool CSetupObject::StartFileCopy(const std::vector<std::wstring> &logList, const
   if (item.archiveNumber == -1)
   {
     std::wstring temporary = TemporaryFolder();
-    std::wstring staged = temporary.empty() ? std::wstring() : temporary + L"\\" + sourceName;
+    if (!_stagingFolderExists)
+      _stagingFolderExists = !temporary.empty() && FolderExists(temporary);
+    std::wstring staged = *_stagingFolderExists ? temporary + L"\\" + sourceName : std::wstring();
     if (!staged.empty() && FileExists(staged))
       source = staged;
     else if (!FileExists(source))
@@ -146,14 +160,10 @@ bool CSetupObject::StartFileCopy(const std::vector<std::wstring> &logList, const
       return false;
     }
 
-  if (copyWorker)
-  {
-    CloseHandle(copyWorker);
-    copyWorker = nullptr;
-  }
   SetCopyRunning(true);
   ResetEvent(_copyEnded);
-  copyWorker = StartCopyThread()(&CCopyWorker::Main, this);
+  if (!copyWorker)
+    copyWorker = StartCopyThread()(&CCopyWorker::Main, this);
   if (!copyWorker)
   {
     // No worker will ever clear the flag: the copy step would wait forever.
@@ -161,6 +171,7 @@ bool CSetupObject::StartFileCopy(const std::vector<std::wstring> &logList, const
     MessageBox(L"Cannot create Thread.", MB_ICONERROR);
     return false;
   }
+  SetEvent(_copyJob);
   for (const std::wstring &log : logList)
     AddLogRecord(log, L'F', destination);
   return true;

@@ -4,27 +4,40 @@
 
 #include <new>
 
-DWORD WINAPI CCopyWorker::Main(void *setup)
+DWORD WINAPI CCopyWorker::Main(void *argument)
 {
-  CCopyWorker worker(*static_cast<CSetupObject *>(setup));
-  if (worker.TakeJob())
+  CSetupObject &setup = *static_cast<CSetupObject *>(argument);
+  // One chunk buffer for the thread's life: no file or chunk allocates it.
+  std::unique_ptr<char[]> buffer(new (std::nothrow) char[ChunkSize]);
+  for (;;)
   {
-    if (worker._job.archiveNumber < 0)
-      worker.CopyPlainFile();
-    else
-      worker.CopyMember();
+    WaitForSingleObject(setup._copyJob, INFINITE);
+    setup.Lock();
+    bool exit = setup._copyWorkerExit != 0;
+    bool job = setup._copyRunning != 0;
+    setup.Unlock();
+    if (exit)
+      return 0;
+    if (!job)
+      continue;
+    // Everything of one file lives and dies with its worker object: nothing
+    // read for one file is kept for the next.
+    CCopyWorker worker(setup, buffer.get());
+    if (worker.TakeJob())
+    {
+      if (worker._job.archiveNumber < 0)
+        worker.CopyPlainFile();
+      else
+        worker.CopyMember();
+    }
+    worker.Finish();
   }
-  worker.Finish();
-  return 0;
 }
 
-CCopyWorker::CCopyWorker(CSetupObject &setup) : _setup(setup) {}
+CCopyWorker::CCopyWorker(CSetupObject &setup, char *buffer) : _setup(setup), _buffer(buffer) {}
 
 bool CCopyWorker::TakeJob()
 {
-  // One buffer for the whole file, so that no chunk allocates; on the heap,
-  // so that the thread's stack stays the default.
-  _buffer.reset(new (std::nothrow) char[ChunkSize]);
   _setup.Lock();
   _source = _setup._currentSource;
   _destination = _setup._currentDestination;

@@ -12,22 +12,26 @@
 
 class CSetupObject;
 
-// The copy worker: one thread per file, started by StartFileCopy. It takes
-// what it needs from the configuration object under its lock, copies the
-// file, and leaves its progress and any error there, again under the lock; it
-// owns its bank, streams, buffer and file handles. It never shows anything:
-// an error is the key of a text and a path, which the main thread shows.
+// The copy worker: a thread started by the run's first StartFileCopy, which
+// copies one file for each start. For each file it takes what it needs from
+// the configuration object under its lock, copies the file, and leaves its
+// progress and any error there, again under the lock; it owns its bank,
+// streams, buffer and file handles. It never shows anything: an error is the
+// key of a text and a path, which the main thread shows.
 class CCopyWorker
 {
 public:
-  // The thread's entry point; the argument is the configuration object.
+  // The thread's entry point; the argument is the configuration object. It
+  // copies a file each time the object's job event is signalled, and ends
+  // when it finds the exit flag set.
   static DWORD WINAPI Main(void *setup);
 
   // Bytes moved per read and write.
   static constexpr int ChunkSize = 262144;
 
 private:
-  explicit CCopyWorker(CSetupObject &setup);
+  // buffer: ChunkSize bytes, or null when they could not be had.
+  CCopyWorker(CSetupObject &setup, char *buffer);
 
   // Steps 1 to 3: the job's texts and data, and on the run's first file the
   // archive table and folder. False, with the error left, when the archives
@@ -53,7 +57,7 @@ private:
   std::wstring _archiveFolder;
   std::wstring _hostPath;
   Crc32Table _crc;
-  std::unique_ptr<char[]> _buffer;
+  char *_buffer;
 };
 
 // A destination file written through the wide file API, not shared while it

@@ -8,6 +8,7 @@ CSetupObject::CSetupObject()
   InitializeCriticalSection(&_lock);
   // Manual reset: set by a worker as it ends, cleared by the next start.
   _copyEnded = CreateEventW(nullptr, TRUE, TRUE, nullptr);
+  _copyJob = CreateEventW(nullptr, FALSE, FALSE, nullptr);
 }
 
 CSetupObject::~CSetupObject()
@@ -17,6 +18,8 @@ CSetupObject::~CSetupObject()
     FreeLibrary(_resourceModule);
   if (_copyEnded)
     CloseHandle(_copyEnded);
+  if (_copyJob)
+    CloseHandle(_copyJob);
   DeleteCriticalSection(&_lock);
 }
 

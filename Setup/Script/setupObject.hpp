@@ -14,8 +14,10 @@
 #include <cstdint>
 #include <list>
 #include <memory>
+#include <optional>
 #include <span>
 #include <string>
+#include <unordered_set>
 #include <vector>
 
 #include <windows.h>
@@ -160,8 +162,8 @@ public:
   // with every "%1" replaced by the path), emptied; answers whether there
   // was one.
   bool TakeCopyError(std::wstring &text);
-  // Ends the copy worker: when it still runs, asks it to stop and waits for
-  // it without limit; then closes its handle.
+  // Ends the copy worker: when it still copies, asks it to stop and waits
+  // for it without limit; then ends its thread and closes its handle.
   void StopCopy();
   // Waits until the running worker ends, or at most milliseconds; answers at
   // once when none runs. The worker signals its end, so the next file can
@@ -286,8 +288,21 @@ public:
   std::wstring _archiveFolder;
   std::wstring _copyErrorKey;
   std::wstring _copyErrorPath;
-  // Signalled by each worker as it ends.
+  // Signalled by the worker as it ends a file.
   HANDLE _copyEnded = nullptr;
+  // Signalled by each start: the worker thread waits on it for its next
+  // file. One thread serves all the files of a run; starting a thread per
+  // file costs the system more than copying a small file does.
+  HANDLE _copyJob = nullptr;
+  // Under the lock: the worker thread is to end instead of taking a file.
+  int _copyWorkerExit = 0;
+  // Destination folders found or made during this run (main thread only):
+  // the files of one folder test it once, not once each.
+  std::unordered_set<std::wstring> _knownFolders;
+  // Whether the temporary working folder exists, once looked at; cleared
+  // whenever the folder is filled. Without the folder no file is staged in
+  // it, and the copy need not ask for each file.
+  std::optional<bool> _stagingFolderExists;
 
 public:
   int allUsers = 0;

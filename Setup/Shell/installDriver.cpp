@@ -55,6 +55,7 @@ bool CSetupObject::Step()
     break;
   case DriverAction::ResetCopyCount:
     ResetCopiedBytes();
+    _stagingFolderExists.reset();
     next = 11;
     break;
   case DriverAction::CopyStep:

@@ -11,6 +11,7 @@ void CSetupObject::FillTemporaryFolder()
   if (temporaryFolderFilled)
     return;
   temporaryFolderFilled = true;
+  _stagingFolderExists.reset();
   std::span<const char> bank = FindNamedResource("SETUP_3RD_PARTY_AND_DATA");
   if (bank.empty())
     return;
