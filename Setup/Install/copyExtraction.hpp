@@ -27,4 +27,7 @@ struct CopyExtraction
   std::wstring hostPath;
   std::wstring sourceFolder;
   bool numberedArchives = false;
+  // Changes with every medium switch: a bank kept from an earlier file is
+  // only used again while it stays the same.
+  int mediumGeneration = 0;
 };

@@ -34,39 +34,29 @@ std::wstring ArchiveName(int number)
 void CCopyWorker::CopyMember()
 {
   _crc.Crc32Reset();
-  // A fresh bank for every file: a medium may have been changed since the
-  // last one, and nothing read from the old disc may be trusted.
-  QFBank bank;
   std::unique_ptr<QIStream> stream;
   if (_job.archiveNumber >= 1)
   {
     _table.SelectArchive(_job.archiveNumber);
     std::wstring archive = _table.selectedSize != 0 ? _job.hostPath : _archiveFolder + ArchiveName(_job.archiveNumber);
-    if (bank.OpenRegion(AnsiFromWide(archive).c_str(), nullptr, nullptr, _table.selectedStart, _table.selectedSize) &&
-        bank.Load())
+    if (QFBank *bank = _banks.Open(archive, static_cast<QFileSize>(_table.selectedStart), _table.selectedSize,
+                                   _job.mediumGeneration))
     {
       // A member the bank does not hold is a source that cannot be read,
       // not an empty file.
-      const QFBankEntry &entry = bank.Find(AnsiFromWide(_job.memberName).c_str());
+      const QFBankEntry &entry = bank->Find(AnsiFromWide(_job.memberName).c_str());
       if (!entry.name.IsEmpty())
-        stream = bank.OpenMemberStream(entry.name);
+        stream = bank->OpenMemberStream(entry.name);
     }
   }
   else if (_job.resourceBytes)
     stream.reset(new QIStrStream(_job.resourceBytes, static_cast<int>(_job.resourceSize)));
 
   if (!stream)
-  {
-    bank.Close();
     return Fail(L"SETUP_STR_ERR_FILE_READ", _source);
-  }
   CDestinationFile destination;
   if (!destination.Create(_destination))
-  {
-    stream.reset();
-    bank.Close();
     return Fail(L"SETUP_STR_ERR_CREATE_FILE", _destination);
-  }
   if (HasGzipExtension(_job.memberName))
     stream.reset(new QIGzStream(stream.release()));
 
@@ -96,7 +86,6 @@ void CCopyWorker::CopyMember()
   // damaged, a bank cut short: the file written is not the member.
   bool damaged = complete && !stopped && stream->DataError();
   stream.reset();
-  bank.Close();
   if (damaged)
     return Fail(L"SETUP_STR_ERR_FILE_READ", _source);
   if (complete && !stopped && _job.verify && _crc.Crc32Value() != _job.expectedCrc)

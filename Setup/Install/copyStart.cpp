@@ -104,6 +104,7 @@ bool CSetupObject::StartFileCopy(const std::vector<std::wstring> &logList, const
   extraction.memberName = sourceName;
   extraction.hostPath = HostFilePath();
   extraction.sourceFolder = sourceFolder;
+  extraction.mediumGeneration = _mediumGeneration;
   if (item.archiveNumber == 0)
   {
     std::span<const char> bytes = FindNamedResource(Utf8FromWide(sourceName).c_str());

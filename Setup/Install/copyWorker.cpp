@@ -9,6 +9,7 @@ DWORD WINAPI CCopyWorker::Main(void *argument)
   CSetupObject &setup = *static_cast<CSetupObject *>(argument);
   // One chunk buffer for the thread's life: no file or chunk allocates it.
   std::unique_ptr<char[]> buffer(new (std::nothrow) char[ChunkSize]);
+  CBankCache banks;
   for (;;)
   {
     WaitForSingleObject(setup._copyJob, INFINITE);
@@ -20,9 +21,9 @@ DWORD WINAPI CCopyWorker::Main(void *argument)
       return 0;
     if (!job)
       continue;
-    // Everything of one file lives and dies with its worker object: nothing
-    // read for one file is kept for the next.
-    CCopyWorker worker(setup, buffer.get());
+    // Everything of one file lives and dies with its worker object; only the
+    // bank is kept for the next file, while the medium stays.
+    CCopyWorker worker(setup, buffer.get(), banks);
     if (worker.TakeJob())
     {
       if (worker._job.archiveNumber < 0)
@@ -34,7 +35,10 @@ DWORD WINAPI CCopyWorker::Main(void *argument)
   }
 }
 
-CCopyWorker::CCopyWorker(CSetupObject &setup, char *buffer) : _setup(setup), _buffer(buffer) {}
+CCopyWorker::CCopyWorker(CSetupObject &setup, char *buffer, CBankCache &banks)
+    : _setup(setup), _buffer(buffer), _banks(banks)
+{
+}
 
 bool CCopyWorker::TakeJob()
 {

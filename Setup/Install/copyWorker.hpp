@@ -2,6 +2,7 @@
 
 #include "Es/Common/crc32Table.hpp"
 #include "Setup/Install/archiveTable.hpp"
+#include "Setup/Install/bankCache.hpp"
 #include "Setup/Install/copyExtraction.hpp"
 
 #include <cstdint>
@@ -30,8 +31,9 @@ public:
   static constexpr int ChunkSize = 262144;
 
 private:
-  // buffer: ChunkSize bytes, or null when they could not be had.
-  CCopyWorker(CSetupObject &setup, char *buffer);
+  // buffer: ChunkSize bytes, or null when they could not be had; banks: the
+  // thread's bank kept from file to file.
+  CCopyWorker(CSetupObject &setup, char *buffer, CBankCache &banks);
 
   // Steps 1 to 3: the job's texts and data, and on the run's first file the
   // archive table and folder. False, with the error left, when the archives
@@ -58,6 +60,7 @@ private:
   std::wstring _hostPath;
   Crc32Table _crc;
   char *_buffer;
+  CBankCache &_banks;
 };
 
 // A destination file written through the wide file API, not shared while it

@@ -303,6 +303,8 @@ public:
   // whenever the folder is filled. Without the folder no file is staged in
   // it, and the copy need not ask for each file.
   std::optional<bool> _stagingFolderExists;
+  // Counts the medium switches of the copy phase.
+  int _mediumGeneration = 0;
 
 public:
   int allUsers = 0;

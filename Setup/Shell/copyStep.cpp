@@ -27,6 +27,7 @@ int CSetupObject::RunCopyStep()
         return StateResult;
       }
       currentMedium = item->medium;
+      ++_mediumGeneration;
     }
     if (!item->directory)
       break;
