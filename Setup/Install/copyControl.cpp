@@ -16,9 +16,12 @@ void CSetupObject::StopCopy()
   WaitForSingleObject(copyWorker, INFINITE);
   CloseHandle(copyWorker);
   copyWorker = nullptr;
+  // A file started but not yet taken up ends with the thread, uncopied.
   Lock();
   _copyWorkerExit = 0;
+  _copyRunning = 0;
   Unlock();
+  SetEvent(_copyEnded);
 }
 
 void CSetupObject::WaitForCopyEnd(DWORD milliseconds)
