@@ -33,6 +33,51 @@ std::string Sample(std::size_t size, char seed)
 HANDLE NoThread(LPTHREAD_START_ROUTINE, void *) { return nullptr; }
 } // namespace
 
+namespace
+{
+// Drives with their labels and the files on them, in drive order.
+class MadeUpDrives : public DriveQueries
+{
+public:
+  struct Drive
+  {
+    std::wstring root;
+    std::wstring label;
+    std::vector<std::wstring> files;
+  };
+  explicit MadeUpDrives(std::vector<Drive> drives) : _drives(std::move(drives)) {}
+
+  std::vector<std::wstring> DriveRoots() override
+  {
+    ++searches;
+    std::vector<std::wstring> roots;
+    for (const Drive &drive : _drives)
+      roots.push_back(drive.root);
+    return roots;
+  }
+  std::wstring VolumeLabel(const std::wstring &root) override
+  {
+    for (const Drive &drive : _drives)
+      if (drive.root == root)
+        return drive.label;
+    return std::wstring();
+  }
+  bool FileExists(const std::wstring &path) override
+  {
+    for (const Drive &drive : _drives)
+      for (const std::wstring &file : drive.files)
+        if (drive.root + file == path)
+          return true;
+    return false;
+  }
+
+  int searches = 0;
+
+private:
+  std::vector<Drive> _drives;
+};
+} // namespace
+
 class CopyEngine : public ScriptTest
 {
 protected:
@@ -132,6 +177,56 @@ TEST_F(CopyEngine, APlainFileThatKeepsFailingItsChecksumIsReportedWithItsBytesTa
   EXPECT_EQ(shownBoxes()[0].text, L"Damaged " + Installed("bad.txt"));
   EXPECT_EQ(shownBoxes()[0].type, UINT(MB_ICONERROR));
   EXPECT_EQ(setup.CopiedBytes(), 4);
+}
+
+TEST_F(CopyEngine, GzipDataCutShortIsAReadErrorNotAShortFile)
+{
+  std::string gzip = GzipBytes(Sample(200000, 'c'));
+  MakeFile("cut.bin", gzip.substr(0, gzip.size() / 2));
+  ASSERT_TRUE(Run(Head() + "F:cut.bin:cut.bin\r\n"));
+  RunCopyPhase();
+  EXPECT_EQ(setup.resultCode, ResultError);
+  ASSERT_EQ(shownBoxes().size(), 1u);
+  EXPECT_EQ(shownBoxes()[0].text, L"Cannot read " + setup.sourceFolder + L"cut.bin");
+}
+
+TEST_F(CopyEngine, ADirectoryOfAMediumIsCopiedWhenItsTurnComesAndVerifiedByItsEntries)
+{
+  std::wstring driveRoot = (folder.Path() / "drive").wstring() + L"\\";
+  MadeUpDrives drives({{driveRoot, L"DISC1", {L"disc1.tag"}}});
+  DriveQueries *saved = MediumDrives();
+  MediumDrives() = &drives;
+  MakeFile("drive\\game\\data\\a.txt", "alpha");
+  MakeFile("drive\\game\\data\\b.txt", "bravo");
+  MakeFile("drive\\game\\last.txt", "last");
+  // The entry for b.txt is wrong: only an entry matched at expansion can say so.
+  folder.Write("setup.crc", "data\\b.txt 1234\n");
+  ASSERT_TRUE(Run(Head() + "C:DISC1:disc1.tag:game\\\r\nD:data:data\r\nF:last.txt:last.txt\r\n"));
+  RunCopyPhase();
+  MediumDrives() = saved;
+  ASSERT_EQ(shownBoxes().size(), 1u) << Boxes();
+  EXPECT_EQ(shownBoxes()[0].text, L"Damaged " + Installed("data\\b.txt"));
+  // The folder's files came first: the file after the directory was not reached.
+  EXPECT_EQ(ReadBytes(install / "data/a.txt"), "alpha");
+  EXPECT_FALSE(std::filesystem::exists(install / "last.txt"));
+}
+
+TEST_F(CopyEngine, AStoppedCopyEndsBeforeItsFileIsUndoneSoTheFileDoesNotComeBack)
+{
+  MakeFile("large.bin", Sample(40u << 20, 'l'));
+  ASSERT_TRUE(Run(Head() + "F:large.bin:large.bin\r\n"));
+  setup.driverState = StateCopyStart;
+  setup.Step();
+  setup.Step();
+  ASSERT_TRUE(setup.IsCopyRunning());
+  // What state 100 does after a cancellation.
+  setup.StopCopy();
+  EXPECT_FALSE(setup.IsCopyRunning());
+  EXPECT_LT(setup.CopiedBytes(), std::int64_t(40) << 20);
+  setup.RollbackInstallLogs();
+  Sleep(200);
+  EXPECT_FALSE(std::filesystem::exists(install / "large.bin"));
+  EXPECT_FALSE(std::filesystem::exists(install));
 }
 
 class BankCopy : public CopyEngine
@@ -287,51 +382,6 @@ TEST_F(CopyEngine, FoldersAlongTheDestinationAreRecordedExistingOrNew)
   EXPECT_EQ(records.front().substr(0, 5), L"D:C:\\");
   EXPECT_EQ(records.front().find(L'\\', 5), std::wstring::npos);
 }
-
-namespace
-{
-// Drives with their labels and the files on them, in drive order.
-class MadeUpDrives : public DriveQueries
-{
-public:
-  struct Drive
-  {
-    std::wstring root;
-    std::wstring label;
-    std::vector<std::wstring> files;
-  };
-  explicit MadeUpDrives(std::vector<Drive> drives) : _drives(std::move(drives)) {}
-
-  std::vector<std::wstring> DriveRoots() override
-  {
-    ++searches;
-    std::vector<std::wstring> roots;
-    for (const Drive &drive : _drives)
-      roots.push_back(drive.root);
-    return roots;
-  }
-  std::wstring VolumeLabel(const std::wstring &root) override
-  {
-    for (const Drive &drive : _drives)
-      if (drive.root == root)
-        return drive.label;
-    return std::wstring();
-  }
-  bool FileExists(const std::wstring &path) override
-  {
-    for (const Drive &drive : _drives)
-      for (const std::wstring &file : drive.files)
-        if (drive.root + file == path)
-          return true;
-    return false;
-  }
-
-  int searches = 0;
-
-private:
-  std::vector<Drive> _drives;
-};
-} // namespace
 
 TEST(MediumSearch, TheFirstDriveWithTheLabelAndTheTestFileWins)
 {
