@@ -1,12 +1,13 @@
 // Takes arbitrary bytes (UTF-8) apart as an install-log record, the way a
 // failed run undoes it: the letter and text, and for a game-list record the
-// identifier and library path. An identifier that reads must print back to
-// the very text it was read from.
+// identifier and library path. An identifier that reads must print in the
+// record's shape and read back to the same bytes.
 #include "Es/Strings/wideText.hpp"
 #include "Setup/Data/logRecord.hpp"
 
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 
 namespace
 {
@@ -28,7 +29,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
   if (!SplitGameListRecord(parts.text, identifierText, library))
     return 0;
   GameListIdentifier identifier;
-  if (ParseGameListIdentifier(identifierText, identifier))
-    Check(FormatGameListIdentifier(identifier) == identifierText);
+  if (!ParseGameListIdentifier(identifierText, identifier))
+    return 0;
+  // What was read prints in the record's own shape and reads back the same.
+  std::wstring printed = FormatGameListIdentifier(identifier);
+  GameListIdentifier again;
+  Check(printed.size() == identifierText.size() && ParseGameListIdentifier(printed, again));
+  Check(std::memcmp(&again, &identifier, sizeof identifier) == 0);
   return 0;
 }
