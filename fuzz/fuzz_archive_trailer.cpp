@@ -4,18 +4,10 @@
 // marker, one right after the other, and never number more than the
 // archives a file can name.
 #include "Setup/Data/archiveTrailer.hpp"
+#include "fuzz/fuzzCheck.hpp"
 
 #include <cstddef>
 #include <cstdint>
-
-namespace
-{
-void Check(bool condition)
-{
-  if (!condition)
-    __builtin_trap();
-}
-} // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size)
 {

@@ -3,6 +3,7 @@
 // conversion, and ReadCrcLines over all the bytes through a FILE, checked
 // against the lines cut out here the way fgets cuts them.
 #include "Setup/Data/crcLines.hpp"
+#include "fuzz/fuzzCheck.hpp"
 
 #include <cerrno>
 #include <cstddef>
@@ -16,12 +17,6 @@
 namespace
 {
 constexpr std::size_t PieceSize = CrcLineBufferSize - 1;
-
-void Check(bool condition)
-{
-  if (!condition)
-    __builtin_trap();
-}
 
 bool IsBlank(char c) { return c == ' ' || (c >= '\t' && c <= '\r'); }
 bool IsHex(char c) { return (c >= '0' && c <= '9') || (c >= 'a' && c <= 'f') || (c >= 'A' && c <= 'F'); }

@@ -5,6 +5,7 @@
 // not there, and what was read must write and read back unchanged.
 #include "El/QStream/qOStream.hpp"
 #include "Setup/Data/fileList.hpp"
+#include "fuzz/fuzzCheck.hpp"
 #include "tests/support/quietFrame.hpp"
 
 #include <cstddef>
@@ -13,11 +14,6 @@
 
 namespace
 {
-void Check(bool condition)
-{
-  if (!condition)
-    __builtin_trap();
-}
 
 // The stored size of a record: name, terminator, size, archive number.
 std::size_t StoredSize(const FileListRecord &record) { return static_cast<std::size_t>(record.name.GetLength()) + 6; }

@@ -4,19 +4,11 @@
 // record's shape and read back to the same bytes.
 #include "Es/Strings/wideText.hpp"
 #include "Setup/Data/logRecord.hpp"
+#include "fuzz/fuzzCheck.hpp"
 
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
-
-namespace
-{
-void Check(bool condition)
-{
-  if (!condition)
-    __builtin_trap();
-}
-} // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size)
 {

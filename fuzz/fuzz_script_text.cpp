@@ -8,6 +8,7 @@
 #include "El/Stringtable/textLookup.hpp"
 #include "Es/Strings/wideText.hpp"
 #include "Setup/Data/scriptLines.hpp"
+#include "fuzz/fuzzCheck.hpp"
 #include "tests/support/quietFrame.hpp"
 
 #include <algorithm>
@@ -25,12 +26,6 @@ constexpr std::size_t MaxInput = 16384;
 // More than a replacement ever puts in: a translation below, or a key (at
 // most a line with pieces of translations) with the "not localized" suffix.
 constexpr std::size_t MaxReplacement = 2 * MaxScriptLineBytes;
-
-void Check(bool condition)
-{
-  if (!condition)
-    __builtin_trap();
-}
 
 void FillTable()
 {

@@ -8,6 +8,7 @@
 #include "El/Stringtable/stringtableLoader.hpp"
 #include "El/Stringtable/textLookup.hpp"
 #include "Es/Strings/wideText.hpp"
+#include "fuzz/fuzzCheck.hpp"
 #include "tests/support/quietFrame.hpp"
 
 #include <cstddef>
@@ -22,11 +23,6 @@ constexpr int MaxCell = 4095;
 // Texts expanded per input: enough to meet cycles, few enough to stay fast.
 constexpr int ExpandedTexts = 4;
 
-void Check(bool condition)
-{
-  if (!condition)
-    __builtin_trap();
-}
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size)

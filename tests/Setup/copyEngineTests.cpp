@@ -8,18 +8,9 @@
 #include "Es/Strings/wideText.hpp"
 
 #include <fstream>
-#include <sstream>
 
 namespace
 {
-std::string ReadBytes(const std::filesystem::path &path)
-{
-  std::ifstream in(path, std::ios::binary);
-  std::stringstream bytes;
-  bytes << in.rdbuf();
-  return bytes.str();
-}
-
 // Text with some repetition, so that packing has something to do.
 std::string Sample(std::size_t size, char seed)
 {
@@ -147,10 +138,10 @@ TEST_F(CopyEngine, PlainAndGzipSourcesAreWrittenCountedAndRecordedWithTheirFolde
   RunCopyPhase();
   EXPECT_EQ(setup.driverState, 20);
   EXPECT_EQ(setup.resultCode, ResultSuccess);
-  EXPECT_EQ(ReadBytes(install / "readme.txt"), "read me");
-  EXPECT_TRUE(ReadBytes(install / "data/levels/one.lvl") == Sample(300000, 'a'))
-      << "size " << ReadBytes(install / "data/levels/one.lvl").size();
-  EXPECT_EQ(ReadBytes(install / "data/plain.bin"), "gzip data under any name");
+  EXPECT_EQ(TempFolder::Read(install / "readme.txt"), "read me");
+  EXPECT_TRUE(TempFolder::Read(install / "data/levels/one.lvl") == Sample(300000, 'a'))
+      << "size " << TempFolder::Read(install / "data/levels/one.lvl").size();
+  EXPECT_EQ(TempFolder::Read(install / "data/plain.bin"), "gzip data under any name");
   EXPECT_EQ(setup.CopiedBytes(), 7 + 300000 + 24);
 
   std::wstring root = install.wstring();
@@ -211,7 +202,7 @@ TEST_F(CopyEngine, AMediumIsSearchedOnceAndItsFolderCopiedWhenItsTurnComesVerifi
   ASSERT_EQ(shownBoxes().size(), 1u) << Boxes();
   EXPECT_EQ(shownBoxes()[0].text, L"Damaged " + Installed("data\\b.txt"));
   // The folder's files came first: the file after the directory was not reached.
-  EXPECT_EQ(ReadBytes(install / "data/a.txt"), "alpha");
+  EXPECT_EQ(TempFolder::Read(install / "data/a.txt"), "alpha");
   EXPECT_FALSE(std::filesystem::exists(install / "last.txt"));
 }
 
@@ -270,12 +261,12 @@ TEST_F(BankCopy, StoredPackedAndGzipMembersBesideTheInstallerAreWrittenWhole)
   ASSERT_TRUE(Run(Head() + "F:stored.txt:a\\stored.txt\r\nD:packed:b\r\nF:Resource.txt:resource.txt\r\n"));
   RunCopyPhase();
   EXPECT_EQ(setup.resultCode, ResultSuccess);
-  EXPECT_EQ(ReadBytes(install / "a/stored.txt"), "stored bytes");
-  EXPECT_TRUE(ReadBytes(install / "b/big.dat") == Sample(700000, 'p'))
-      << "size " << ReadBytes(install / "b/big.dat").size();
-  EXPECT_TRUE(ReadBytes(install / "b/notes.txt") == Sample(5000, 'g'))
-      << "size " << ReadBytes(install / "b/notes.txt").size();
-  EXPECT_EQ(ReadBytes(install / "resource.txt"), "resource");
+  EXPECT_EQ(TempFolder::Read(install / "a/stored.txt"), "stored bytes");
+  EXPECT_TRUE(TempFolder::Read(install / "b/big.dat") == Sample(700000, 'p'))
+      << "size " << TempFolder::Read(install / "b/big.dat").size();
+  EXPECT_TRUE(TempFolder::Read(install / "b/notes.txt") == Sample(5000, 'g'))
+      << "size " << TempFolder::Read(install / "b/notes.txt").size();
+  EXPECT_EQ(TempFolder::Read(install / "resource.txt"), "resource");
   EXPECT_EQ(setup.CopiedBytes(), 12 + 700000 + 5000 + 8);
 }
 
@@ -308,7 +299,7 @@ TEST_F(BankCopy, AFileListNameLeadingOutOfTheInstallFolderIsNeverWritten)
   UseResources({{L"SETUP_FILE_LIST", FileListBytes({{"data\\fine.txt", 4, 1}, {"data\\..\\..\\escaped.txt", 1, 1}})}});
   ASSERT_TRUE(Run(Head() + "D:data:data\r\n"));
   RunCopyPhase();
-  EXPECT_EQ(ReadBytes(install / "data/fine.txt"), "fine");
+  EXPECT_EQ(TempFolder::Read(install / "data/fine.txt"), "fine");
   EXPECT_FALSE(std::filesystem::exists(folder.Path() / "escaped.txt"));
   ASSERT_EQ(shownBoxes().size(), 1u);
   EXPECT_EQ(shownBoxes()[0].text, L"Cannot read " + setup.sourceFolder + L"data\\..\\..\\escaped.txt");

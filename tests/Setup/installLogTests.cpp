@@ -6,18 +6,9 @@
 
 #include <fstream>
 #include <map>
-#include <sstream>
 
 namespace
 {
-std::string ReadBytes(const std::filesystem::path &path)
-{
-  std::ifstream in(path, std::ios::binary);
-  std::stringstream bytes;
-  bytes << in.rdbuf();
-  return bytes.str();
-}
-
 CSetupLogFileItem &AddLog(CSetupObject &setup, const std::wstring &name, const std::wstring &key,
                           std::vector<std::wstring> owners)
 {
@@ -59,11 +50,12 @@ TEST_F(InstallLogs, EachLogFileHoldsTheKeyNameAndItsRecordsInUtf8AndListsItselfI
 
   setup.WriteInstallLogs();
   std::string root = Utf8FromWide(setup.installFolder + L"\\");
-  EXPECT_EQ(ReadBytes(folder.Path() / "base.log"),
+  EXPECT_EQ(TempFolder::Read(folder.Path() / "base.log"),
             "Velq\r\nD:C:\\Games\\Velq\r\nF:" + root + "base.log\r\nF:" + root + "addon.log\r\n");
-  EXPECT_EQ(ReadBytes(folder.Path() / "addon.log"), "Velq Add\xC3\xB6n\r\nF:C:\\Games\\Velq\\\xD1\x84\xD0\xB0\xD0\xB9"
-                                                    "\xD0\xBB.txt\r\nF:" +
-                                                        root + "addon.log\r\n");
+  EXPECT_EQ(TempFolder::Read(folder.Path() / "addon.log"),
+            "Velq Add\xC3\xB6n\r\nF:C:\\Games\\Velq\\\xD1\x84\xD0\xB0\xD0\xB9"
+            "\xD0\xBB.txt\r\nF:" +
+                root + "addon.log\r\n");
 }
 
 TEST_F(InstallLogs, ARollbackLeavesNothingThatTheLogsRecorded)
@@ -125,7 +117,7 @@ TEST_F(InstallLogs, AGameListRecordCallsTheRemovalsTheLibraryExports)
     ASSERT_TRUE(
         std::filesystem::copy_file(standins / library, copy, std::filesystem::copy_options::overwrite_existing));
     UndoLogRecord(L"G:" + FormatGameListIdentifier(id) + L":" + copy.wstring());
-    EXPECT_EQ(ReadBytes(folder.Path() / "gameListCalls.txt"), calls) << library;
+    EXPECT_EQ(TempFolder::Read(folder.Path() / "gameListCalls.txt"), calls) << library;
   }
   // An identifier that does not read back whole removes nothing.
   std::filesystem::remove(folder.Path() / "gameListCalls.txt");

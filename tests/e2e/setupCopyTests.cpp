@@ -5,6 +5,7 @@
 
 #include "tests/e2e/scenarioSteps.hpp"
 #include "tests/support/installMedia.hpp"
+#include "tests/support/tempFolder.hpp"
 
 #include "Es/Common/crc32Table.hpp"
 #include "Setup/Data/fileList.hpp"
@@ -12,7 +13,6 @@
 #include <filesystem>
 #include <fstream>
 #include <map>
-#include <sstream>
 
 namespace
 {
@@ -35,14 +35,6 @@ const TableRow Cancel{L"SETUP_DIALOG_CANCEL", L"Cancel", L"Abbrechen"};
 
 RunOptions English() { return RunOptions{{}, L"en_US.UTF-8"}; }
 
-std::string ReadBytes(const std::filesystem::path &path)
-{
-  std::ifstream in(path, std::ios::binary);
-  std::stringstream bytes;
-  bytes << in.rdbuf();
-  return bytes.str();
-}
-
 // Every file below a folder with its bytes, by its path relative to it.
 std::map<std::wstring, std::string> TreeOf(const std::filesystem::path &folder)
 {
@@ -50,7 +42,7 @@ std::map<std::wstring, std::string> TreeOf(const std::filesystem::path &folder)
   std::error_code error;
   for (const auto &entry : std::filesystem::recursive_directory_iterator(folder, error))
     if (entry.is_regular_file())
-      tree[entry.path().lexically_relative(folder).wstring()] = ReadBytes(entry.path());
+      tree[entry.path().lexically_relative(folder).wstring()] = TempFolder::Read(entry.path());
   return tree;
 }
 
@@ -228,13 +220,13 @@ TEST_F(SetupCopy, ArchivesAppendedToTheInstallerAreReadFromIt)
       << error;
   std::filesystem::path exe = std::filesystem::path(_folder.File(L"setup.exe"));
   std::string withBanks = WithAppendedArchives(
-      ReadBytes(exe), {BankBytes({{"a.bin", files["a.bin"]}}), BankBytes({{"b.txt", files["b.txt"], true}})});
+      TempFolder::Read(exe), {BankBytes({{"a.bin", files["a.bin"]}}), BankBytes({{"b.txt", files["b.txt"], true}})});
   std::ofstream(exe, std::ios::binary | std::ios::trunc) << withBanks;
   Write("setup.dat", Head() + "F:a.bin:a.bin\r\nF:b.txt:b.txt\r\n");
 
   ASSERT_NO_FATAL_FAILURE(RunQuietly());
-  EXPECT_TRUE(ReadBytes(Install() / "a.bin") == files["a.bin"]);
-  EXPECT_TRUE(ReadBytes(Install() / "b.txt") == files["b.txt"]);
+  EXPECT_TRUE(TempFolder::Read(Install() / "a.bin") == files["a.bin"]);
+  EXPECT_TRUE(TempFolder::Read(Install() / "b.txt") == files["b.txt"]);
 }
 
 TEST_F(SetupCopy, AChecksumMismatchUndoesTheInstallation)
@@ -295,7 +287,7 @@ TEST_F(SetupMedium, AMediumInsertedWhileThePromptWaitsClosesItAndCopyingGoesOn)
   Write("disc2\\game.dat", "from the second disc");
   Write("disc2\\disc2.tag", "");
   ASSERT_TRUE(run.WaitForExit()) << run.Error();
-  EXPECT_EQ(ReadBytes(Install() / "game.dat"), "from the second disc");
+  EXPECT_EQ(TempFolder::Read(Install() / "game.dat"), "from the second disc");
 }
 
 TEST_F(SetupMedium, CancellingThePromptIsAnErrorAndUndoesTheInstallation)

@@ -5,6 +5,7 @@
 #include "El/QStream/qbStream.hpp"
 #include "El/QStream/ssCompress.hpp"
 #include "Tools/mksetup/bankWriter.hpp"
+#include "tests/support/packedBytes.hpp"
 
 #include <zlib.h>
 
@@ -14,15 +15,6 @@
 
 // Pieces of installation media built in a test from bytes: packed and gzip
 // data, banks, banks appended to a host file.
-
-// LZSS-packed bytes, as a bank stores a packed member.
-inline std::string PackedBytes(const std::string &data)
-{
-  QIStrStream in(data.data(), static_cast<int>(data.size()));
-  QOStrStream out;
-  SSCompress().encode(out, in);
-  return std::string(out.str(), static_cast<std::size_t>(out.pcount()));
-}
 
 // The data as one gzip member.
 inline std::string GzipBytes(const std::string &data)

@@ -44,9 +44,10 @@ public:
     return full;
   }
 
-  static std::string Read(const std::string &fullName)
+  // The whole content of a file anywhere; empty when it cannot be read.
+  static std::string Read(const std::filesystem::path &file)
   {
-    std::ifstream in(fullName, std::ios::binary);
+    std::ifstream in(file, std::ios::binary);
     std::string bytes;
     char block[4096];
     while (in.read(block, sizeof block) || in.gcount() > 0)

@@ -3,6 +3,7 @@
 
 #include "tests/support/capturingFrame.hpp"
 #include "tests/support/memoryBank.hpp"
+#include "tests/support/packedBytes.hpp"
 
 #include <gtest/gtest.h>
 
@@ -14,14 +15,6 @@
 
 namespace
 {
-std::string Pack(const std::string &data)
-{
-  QIStrStream in(data.data(), static_cast<int>(data.size()));
-  QOStrStream out;
-  SSCompress().encode(out, in);
-  return std::string(out.str(), out.pcount());
-}
-
 // Words, runs of one byte and single noise bytes mixed; noise alone when
 // noise is set.
 std::string Data(std::size_t size, std::uint32_t seed, bool noise = false)
@@ -95,7 +88,7 @@ TEST(LzssStream, EveryReadPatternRestoresWhatTheEncoderPacked)
   {
     for (const std::string &data : {Data(size, std::uint32_t(size)), Data(size, 3, true), std::string(size, 'r')})
     {
-      std::string packed = Pack(data);
+      std::string packed = PackedBytes(data);
       for (const std::vector<int> &pattern : ReadPatterns)
       {
         SCOPED_TRACE(testing::Message() << size << " bytes, pieces from " << pattern[0]);
@@ -113,7 +106,7 @@ TEST(LzssStream, EveryReadPatternRestoresWhatTheEncoderPacked)
 
 TEST(LzssStream, DamageIsReportedOnceAndEndsTheStream)
 {
-  std::string data = Data(600000, 5), packed = Pack(data);
+  std::string data = Data(600000, 5), packed = PackedBytes(data);
   std::string badSum = packed;
   badSum.back() ^= 0x10;
   // Whether every byte arrives before the fault is known, and the report. The
@@ -148,7 +141,7 @@ TEST(LzssStream, DamageIsReportedOnceAndEndsTheStream)
 TEST(BankMemberStream, MembersReadAsPutInAndABankCutShortIsADataError)
 {
   CapturingFrame frame;
-  std::string stored = Data(100000, 10), data = Data(900000, 11), packed = Pack(data);
+  std::string stored = Data(100000, 10), data = Data(900000, 11), packed = PackedBytes(data);
   std::string whole = PackedBank(stored, data, packed, static_cast<std::uint32_t>(packed.size()));
   // Sound; cut inside the packed member; cut inside the stored one (leaving
   // the packed member no bytes); whole, but the packed record claims more.

@@ -4,6 +4,7 @@
 #include "El/QStream/qStream.hpp"
 
 #include "tests/support/capturingFrame.hpp"
+#include "tests/support/packedBytes.hpp"
 
 #include <gtest/gtest.h>
 
@@ -14,14 +15,6 @@
 
 namespace
 {
-std::string Pack(const std::string &data)
-{
-  QIStrStream in(data.data(), static_cast<int>(data.size()));
-  QOStrStream out;
-  SSCompress().encode(out, in);
-  return std::string(out.str(), out.pcount());
-}
-
 bool UnpackMemory(const std::string &packed, long n, std::string &unpacked)
 {
   unpacked.assign(static_cast<std::size_t>(std::max(n, 0L)), '\0');
@@ -132,7 +125,7 @@ private:
 class PlainPacker
 {
 public:
-  std::string Pack(const std::string &input)
+  std::string PackedBytes(const std::string &input)
   {
     std::string out;
     if (input.empty())
@@ -321,7 +314,7 @@ TEST(SSCompressRoundTrip, EveryDecoderRestoresWhatTheEncoderPacked)
   for (const auto &[name, data] : cases)
   {
     SCOPED_TRACE(name);
-    std::string packed = Pack(data);
+    std::string packed = PackedBytes(data);
     long n = static_cast<long>(data.size());
     std::string unpacked;
     ASSERT_TRUE(UnpackMemory(packed, n, unpacked));
@@ -341,28 +334,28 @@ TEST(SSCompressRoundTrip, EveryDecoderRestoresWhatTheEncoderPacked)
 TEST(SSCompressRoundTrip, RepetitiveDataShrinksAndNoiseGrowsByNoMoreThanItsFlagBytes)
 {
   std::string text = Text(100000);
-  EXPECT_LT(Pack(text).size(), text.size() / 2);
+  EXPECT_LT(PackedBytes(text).size(), text.size() / 2);
   std::string noise = Random(80000, 11);
-  EXPECT_LE(Pack(noise).size(), noise.size() + noise.size() / 8 + 4);
-  EXPECT_GT(Pack(noise).size(), noise.size());
+  EXPECT_LE(PackedBytes(noise).size(), noise.size() + noise.size() / 8 + 4);
+  EXPECT_GT(PackedBytes(noise).size(), noise.size());
 }
 
-TEST(SSCompressEncode, EmptyInputPacksToNothing) { EXPECT_EQ(Pack(""), ""); }
+TEST(SSCompressEncode, EmptyInputPacksToNothing) { EXPECT_EQ(PackedBytes(""), ""); }
 
 TEST(SSCompressEncode, OneByteIsALiteralGroupFollowedByItsValueAsChecksum)
 {
-  EXPECT_EQ(Pack("\xC8"), Bytes({0x01, 0xC8, 0xC8, 0x00, 0x00, 0x00}));
+  EXPECT_EQ(PackedBytes("\xC8"), Bytes({0x01, 0xC8, 0xC8, 0x00, 0x00, 0x00}));
 }
 
 TEST(SSCompressEncode, ARunIsOneLiteralAndAReferenceOfDistanceOne)
 {
   // 19 * 'x' = 2280 = 0x8E8.
-  EXPECT_EQ(Pack(std::string(19, 'x')), Bytes({0x01, 'x', 0x01, 0x0F, 0xE8, 0x08, 0x00, 0x00}));
+  EXPECT_EQ(PackedBytes(std::string(19, 'x')), Bytes({0x01, 'x', 0x01, 0x0F, 0xE8, 0x08, 0x00, 0x00}));
 }
 
 TEST(SSCompressEncode, LeadingSpacesReferToThePrefilledWindow)
 {
-  EXPECT_EQ(Pack("   "), Bytes({0x00, 0x01, 0x00, 0x60, 0x00, 0x00, 0x00}));
+  EXPECT_EQ(PackedBytes("   "), Bytes({0x00, 0x01, 0x00, 0x60, 0x00, 0x00, 0x00}));
 }
 
 TEST(SSCompressEncode, ProducesTheBytesOfThePlainTreeSearch)
@@ -382,7 +375,7 @@ TEST(SSCompressEncode, ProducesTheBytesOfThePlainTreeSearch)
   for (const auto &[name, data] : cases)
   {
     SCOPED_TRACE(name);
-    EXPECT_TRUE(Pack(data) == PlainPacker().Pack(data));
+    EXPECT_TRUE(PackedBytes(data) == PlainPacker().PackedBytes(data));
   }
 }
 
@@ -396,7 +389,7 @@ TEST(SSCompressEncode, PacksFromTheCurrentPositionToTheEndAfterWhatIsAlreadyWrit
   SSCompress().encode(out, in);
   std::string written(out.str(), out.pcount());
   ASSERT_EQ(written.substr(0, 4), "head");
-  EXPECT_EQ(written.substr(4), Pack(data.substr(7)));
+  EXPECT_EQ(written.substr(4), PackedBytes(data.substr(7)));
 }
 
 TEST(SSCompressDecode, EightLiteralsUnderAFullFlagByte)
@@ -490,7 +483,7 @@ TEST(SSCompressDecode, AReferenceLongerThanWhatIsOwedIsAnOverflow)
 TEST(SSCompressDecode, AWrongChecksumFailsAfterAllBytesAreWritten)
 {
   std::string data = Text(5000);
-  std::string packed = Pack(data);
+  std::string packed = PackedBytes(data);
   packed[packed.size() - 4] = static_cast<char>(packed[packed.size() - 4] ^ 1);
   for (int decoder = 0; decoder < 3; ++decoder)
   {
@@ -582,7 +575,7 @@ TEST(SSCompressDecode, TheStreamStopsRightAfterTheChecksum)
   {
     SCOPED_TRACE(size);
     std::string data = size == 300000u ? std::string(size, 'z') : Random(size / 2, 4) + Text(size - size / 2);
-    std::string packed = Pack(data) + "TAIL" + Text(100);
+    std::string packed = PackedBytes(data) + "TAIL" + Text(100);
     std::string unpacked;
     for (QFileSize piece : {3u, 4096u, 1u << 30})
     {
@@ -602,7 +595,7 @@ TEST(SSCompressDecode, TheStreamStopsRightAfterTheChecksum)
 TEST(SSCompressDecode, DiscardingChecksTheDataLikeUnpacking)
 {
   std::string data = Runs(100000);
-  std::string packed = Pack(data);
+  std::string packed = PackedBytes(data);
   QIStrStream good(packed.data(), static_cast<int>(packed.size()));
   EXPECT_TRUE(SSCompress().decodeDiscard(100000, good));
 
