@@ -5,27 +5,31 @@ void CSetupObject::StopCopy()
   if (!copyWorker)
     return;
   // The worker looks at the request after every chunk it writes; between
-  // files it waits for the next start, which the exit flag turns into its
-  // end.
+  // files it waits for the next start, and the exit flag ends it instead.
   Lock();
   if (_copyRunning)
     _copyStopRequest = 1;
   _copyWorkerExit = 1;
+  WakeAllConditionVariable(&_copyChanged);
   Unlock();
-  SetEvent(_copyJob);
   WaitForSingleObject(copyWorker, INFINITE);
   CloseHandle(copyWorker);
   copyWorker = nullptr;
   // A file started but not yet taken up ends with the thread, uncopied.
   Lock();
   _copyWorkerExit = 0;
+  _copyJobPending = 0;
   _copyRunning = 0;
+  WakeAllConditionVariable(&_copyChanged);
   Unlock();
-  SetEvent(_copyEnded);
 }
 
 void CSetupObject::WaitForCopyEnd(DWORD milliseconds)
 {
-  if (IsCopyRunning())
-    WaitForSingleObject(_copyEnded, milliseconds);
+  // One wait: the caller looks at the state again anyway, so a spurious
+  // wake-up costs nothing.
+  Lock();
+  if (_copyRunning)
+    SleepConditionVariableCS(&_copyChanged, &_lock, milliseconds);
+  Unlock();
 }

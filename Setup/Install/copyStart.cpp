@@ -162,7 +162,6 @@ bool CSetupObject::StartFileCopy(const std::vector<std::wstring> &logList, const
     }
 
   SetCopyRunning(true);
-  ResetEvent(_copyEnded);
   if (!copyWorker)
     copyWorker = StartCopyThread()(&CCopyWorker::Main, this);
   if (!copyWorker)
@@ -172,7 +171,10 @@ bool CSetupObject::StartFileCopy(const std::vector<std::wstring> &logList, const
     MessageBox(L"Cannot create Thread.", MB_ICONERROR);
     return false;
   }
-  SetEvent(_copyJob);
+  Lock();
+  _copyJobPending = 1;
+  WakeAllConditionVariable(&_copyChanged);
+  Unlock();
   for (const std::wstring &log : logList)
     AddLogRecord(log, L'F', destination);
   return true;

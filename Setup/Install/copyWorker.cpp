@@ -12,15 +12,14 @@ DWORD WINAPI CCopyWorker::Main(void *argument)
   CBankCache banks;
   for (;;)
   {
-    WaitForSingleObject(setup._copyJob, INFINITE);
     setup.Lock();
+    while (!setup._copyJobPending && !setup._copyWorkerExit)
+      SleepConditionVariableCS(&setup._copyChanged, &setup._lock, INFINITE);
     bool exit = setup._copyWorkerExit != 0;
-    bool job = setup._copyRunning != 0;
+    setup._copyJobPending = 0;
     setup.Unlock();
     if (exit)
       return 0;
-    if (!job)
-      continue;
     // Everything of one file lives and dies with its worker object; only the
     // bank is kept for the next file, while the medium stays.
     CCopyWorker worker(setup, buffer.get(), banks);
@@ -115,7 +114,7 @@ void CCopyWorker::Finish()
 {
   _setup.Lock();
   _setup._copyRunning = 0;
-  SetEvent(_setup._copyEnded);
+  WakeAllConditionVariable(&_setup._copyChanged);
   _setup.Unlock();
 }
 

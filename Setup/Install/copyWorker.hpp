@@ -23,8 +23,8 @@ class CCopyWorker
 {
 public:
   // The thread's entry point; the argument is the configuration object. It
-  // copies a file each time the object's job event is signalled, and ends
-  // when it finds the exit flag set.
+  // copies a file each time one is started, and ends when it finds the exit
+  // flag set.
   static DWORD WINAPI Main(void *setup);
 
   // Bytes moved per read and write.

@@ -6,9 +6,7 @@
 CSetupObject::CSetupObject()
 {
   InitializeCriticalSection(&_lock);
-  // Manual reset: set by a worker as it ends, cleared by the next start.
-  _copyEnded = CreateEventW(nullptr, TRUE, TRUE, nullptr);
-  _copyJob = CreateEventW(nullptr, FALSE, FALSE, nullptr);
+  InitializeConditionVariable(&_copyChanged);
 }
 
 CSetupObject::~CSetupObject()
@@ -16,10 +14,6 @@ CSetupObject::~CSetupObject()
   StopCopy();
   if (_resourceModule)
     FreeLibrary(_resourceModule);
-  if (_copyEnded)
-    CloseHandle(_copyEnded);
-  if (_copyJob)
-    CloseHandle(_copyJob);
   DeleteCriticalSection(&_lock);
 }
 

@@ -288,12 +288,15 @@ public:
   std::wstring _archiveFolder;
   std::wstring _copyErrorKey;
   std::wstring _copyErrorPath;
-  // Signalled by the worker as it ends a file.
-  HANDLE _copyEnded = nullptr;
-  // Signalled by each start: the worker thread waits on it for its next
-  // file. One thread serves all the files of a run; starting a thread per
-  // file costs the system more than copying a small file does.
-  HANDLE _copyJob = nullptr;
+  // Signalled, under the lock, whenever a file is started, a file ends or
+  // the worker is to end. One thread serves all the files of a run; starting
+  // a thread per file costs the system more than copying a small file does.
+  // A condition variable, not an event: waking a thread through an event
+  // costs a call to the system, which thousands of small files would pay
+  // four times each.
+  CONDITION_VARIABLE _copyChanged = CONDITION_VARIABLE_INIT;
+  // Under the lock: a started file that the worker has not taken up yet.
+  int _copyJobPending = 0;
   // Under the lock: the worker thread is to end instead of taking a file.
   int _copyWorkerExit = 0;
   // Destination folders found or made during this run (main thread only):
