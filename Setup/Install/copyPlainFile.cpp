@@ -11,11 +11,11 @@ constexpr int PlainFileAttempts = 10;
 class GzipSource
 {
 public:
-  explicit GzipSource(const std::wstring &path) : _file(gzopen_w(path.c_str(), "rb"))
-  {
-    if (_file)
-      gzbuffer(_file, CCopyWorker::ChunkSize);
-  }
+  // zlib's own small buffers: a chunk-sized buffer would cost every file
+  // three quarters of a megabyte of fresh memory, while reads of a whole
+  // chunk go past zlib's buffers into the caller's anyway (a plain file is
+  // read straight into it, gzip data inflated straight into it).
+  explicit GzipSource(const std::wstring &path) : _file(gzopen_w(path.c_str(), "rb")) {}
   ~GzipSource()
   {
     if (_file)
