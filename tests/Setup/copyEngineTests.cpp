@@ -352,3 +352,18 @@ TEST(MediumSearch, TheFirstDriveWithTheLabelAndTheTestFileWins)
   MadeUpDrives none({});
   EXPECT_EQ(FindMediumRoot(none, medium, false), L"");
 }
+
+TEST(ArchiveSelection, ANumberOutsideTheTableSelectsNothing)
+{
+  ArchiveTable table;
+  table.entries = {{100, 10}, {110, 20}};
+  table.SelectArchive(2);
+  EXPECT_EQ(table.selectedStart, 110u);
+  EXPECT_EQ(table.selectedSize, 20u);
+  for (int outside : {0, 3, -1, 127})
+  {
+    table.SelectArchive(outside);
+    EXPECT_EQ(table.selectedStart, 0u) << outside;
+    EXPECT_EQ(table.selectedSize, 0u) << outside;
+  }
+}
