@@ -3,26 +3,12 @@
 #include "El/QStream/gzStream.hpp"
 #include "El/QStream/qbStream.hpp"
 #include "Es/Strings/wideText.hpp"
+#include "Setup/Install/sourceNames.hpp"
 
 #include <cwchar>
-#include <cwctype>
 
 namespace
 {
-// Whether a member's name ends in ".gz" (any case): the extension from the
-// last "." after the last backslash.
-bool HasGzipExtension(const std::wstring &name)
-{
-  std::size_t separator = name.find_last_of(L"\\/");
-  std::size_t dot = name.find_last_of(L'.');
-  if (dot == std::wstring::npos || (separator != std::wstring::npos && dot < separator))
-    return false;
-  std::wstring extension = name.substr(dot);
-  for (wchar_t &c : extension)
-    c = static_cast<wchar_t>(std::towlower(c));
-  return extension == L".gz";
-}
-
 std::wstring ArchiveName(int number)
 {
   wchar_t name[32];
@@ -57,7 +43,7 @@ void CCopyWorker::CopyMember()
   CDestinationFile destination;
   if (!destination.Create(_destination))
     return Fail(L"SETUP_STR_ERR_CREATE_FILE", _destination);
-  if (HasGzipExtension(_job.memberName))
+  if (EndsWithGz(_job.memberName))
     stream.reset(new QIGzStream(stream.release()));
 
   std::int64_t attemptBytes = 0;

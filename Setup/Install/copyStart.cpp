@@ -1,24 +1,13 @@
 #include "El/Stringtable/textLookup.hpp"
 #include "Es/Strings/wideText.hpp"
 #include "Setup/Install/copyWorker.hpp"
+#include "Setup/Install/fileQueries.hpp"
 #include "Setup/Script/setupObject.hpp"
 
 #include <vector>
 
 namespace
 {
-bool FileExists(const std::wstring &path)
-{
-  DWORD attributes = GetFileAttributesW(path.c_str());
-  return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
-}
-
-bool FolderExists(const std::wstring &path)
-{
-  DWORD attributes = GetFileAttributesW(path.c_str());
-  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
-}
-
 bool IsSeparator(wchar_t c) { return c == L'\\' || c == L'/'; }
 
 // The length of a path's root: "C:\", "\\server\share\" and the like are

@@ -1,5 +1,6 @@
 #include "Setup/Install/copyWorker.hpp"
 
+#include "Setup/Install/fileQueries.hpp"
 #include "Setup/Script/setupObject.hpp"
 
 #include <new>
@@ -75,16 +76,6 @@ bool CCopyWorker::TakeJob()
 
 namespace
 {
-bool CanOpenForReading(const std::wstring &path)
-{
-  HANDLE file =
-      CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (file == INVALID_HANDLE_VALUE)
-    return false;
-  CloseHandle(file);
-  return true;
-}
-
 // The folder part of a path, with its trailing backslash: up to the last
 // backslash, or up to a drive's colon when there is none.
 std::wstring FolderOf(const std::wstring &path)
@@ -100,13 +91,13 @@ std::wstring FolderOf(const std::wstring &path)
 // then the host file's folder.
 void CCopyWorker::SearchArchiveFolder()
 {
-  if (CanOpenForReading(_job.sourceFolder + L"setup01.bin"))
+  if (CanReadFile(_job.sourceFolder + L"setup01.bin"))
   {
     _setup._archiveFolder = _job.sourceFolder;
     return;
   }
   std::wstring hostFolder = FolderOf(_job.hostPath);
-  if (!hostFolder.empty() && CanOpenForReading(hostFolder + L"setup01.bin"))
+  if (!hostFolder.empty() && CanReadFile(hostFolder + L"setup01.bin"))
     _setup._archiveFolder = hostFolder;
 }
 

@@ -1,6 +1,8 @@
 #include "Setup/Install/mediumSearch.hpp"
 
 #include "Setup/Install/cdRom.hpp"
+#include "Setup/Install/fileQueries.hpp"
+#include "Setup/Install/sourceNames.hpp"
 #include "Setup/Script/setupObject.hpp"
 
 #include <windows.h>
@@ -43,9 +45,9 @@ public:
   bool FileExists(const std::wstring &path) override
   {
     UINT previous = SetErrorMode(SEM_FAILCRITICALERRORS);
-    DWORD attributes = GetFileAttributesW(path.c_str());
+    bool exists = PathExists(path);
     SetErrorMode(previous);
-    return attributes != INVALID_FILE_ATTRIBUTES;
+    return exists;
   }
 };
 } // namespace
@@ -66,8 +68,7 @@ std::wstring FindMediumRoot(DriveQueries &drives, const CCdRom &medium, bool tes
 {
   for (const std::wstring &root : drives.DriveRoots())
   {
-    if (testLabel &&
-        CompareStringOrdinal(drives.VolumeLabel(root).c_str(), -1, medium.volumeLabel.c_str(), -1, TRUE) != CSTR_EQUAL)
+    if (testLabel && !SameNameBlind(drives.VolumeLabel(root), medium.volumeLabel))
       continue;
     if (drives.FileExists(root + medium.testFile))
       return root;

@@ -4,11 +4,14 @@
 
 #include <windows.h>
 
+bool EndsWithGz(const std::wstring &name)
+{
+  return name.size() >= 3 && SameNameBlind(name.substr(name.size() - 3), L".gz");
+}
+
 std::wstring WithoutFinalGz(const std::wstring &name)
 {
-  if (name.size() >= 3 && SameNameBlind(name.substr(name.size() - 3), L".gz"))
-    return name.substr(0, name.size() - 3);
-  return name;
+  return EndsWithGz(name) ? name.substr(0, name.size() - 3) : name;
 }
 
 bool SameNameBlind(const std::wstring &a, const std::wstring &b)

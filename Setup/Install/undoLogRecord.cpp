@@ -1,6 +1,7 @@
 #include "Setup/Install/installLogs.hpp"
 
 #include "Setup/Data/logRecord.hpp"
+#include "Setup/Install/fileQueries.hpp"
 
 #include <windows.h>
 
@@ -31,12 +32,6 @@ void RemoveFolder(const std::wstring &path)
       SetCurrentDirectoryW(system);
   }
   RemoveDirectoryW(path.c_str());
-}
-
-void DeleteExistingFile(const std::wstring &path)
-{
-  if (GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES)
-    DeleteFileW(path.c_str());
 }
 
 using GameListRemoval = HRESULT(WINAPI *)(GUID *instance);
@@ -89,7 +84,8 @@ void UndoLogRecord(const std::wstring &record)
     RemoveFolder(parts.text);
     break;
   case L'F':
-    DeleteExistingFile(parts.text);
+    if (PathExists(parts.text))
+      DeleteFileW(parts.text.c_str());
     break;
   case L'G':
     RemoveGameListEntry(parts.text);

@@ -1,5 +1,7 @@
 #include "Setup/Shell/finishActions.hpp"
 
+#include "Setup/Install/fileQueries.hpp"
+
 #include <shellapi.h>
 
 namespace
@@ -31,8 +33,6 @@ std::wstring ReplaceAll(std::wstring text, const std::wstring &what, const std::
     text.replace(at, what.size(), with);
   return text;
 }
-
-bool FileExists(const std::wstring &path) { return GetFileAttributesW(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
 
 // Starts application; answers the process handle (the thread handle is
 // closed here), or null when the start failed.
@@ -116,7 +116,7 @@ void RunFinishAction(const std::wstring &line, const std::wstring &installFolder
   std::wstring file = action.file;
   // "A" names an absolute file or a keyword: no "%L" lookup for it.
   if (action.folder != L'A')
-    file = ResolveLanguageFile(file, folder, languageSuffix, FileExists);
+    file = ResolveLanguageFile(file, folder, languageSuffix, PathExists);
   std::wstring path = folder + file;
 
   switch (AsciiUpper(action.action))

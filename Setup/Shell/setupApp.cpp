@@ -4,6 +4,7 @@
 #include "El/Stringtable/stringtableLoader.hpp"
 #include "El/Stringtable/textLookup.hpp"
 #include "Es/Strings/wideText.hpp"
+#include "Setup/Install/fileQueries.hpp"
 #include "Setup/Shell/startupOptions.hpp"
 #include "Setup/Shell/workingFolder.hpp"
 
@@ -11,16 +12,6 @@ namespace
 {
 // The table every lookup of the installer searches.
 constexpr const char *GlobalTable = "global";
-
-bool CanReadFile(const wchar_t *name)
-{
-  HANDLE file =
-      CreateFileW(name, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (file == INVALID_HANDLE_VALUE)
-    return false;
-  CloseHandle(file);
-  return true;
-}
 
 bool WriteWholeFile(const std::wstring &name, std::span<const char> bytes)
 {
