@@ -6,6 +6,7 @@
 #include "Setup/Install/sourceNames.hpp"
 
 #include <cwchar>
+#include <limits>
 
 namespace
 {
@@ -25,8 +26,12 @@ void CCopyWorker::CopyMember()
   {
     _table.SelectArchive(_job.archiveNumber);
     std::wstring archive = _table.selectedSize != 0 ? _job.hostPath : _archiveFolder + ArchiveName(_job.archiveNumber);
-    if (QFBank *bank = _banks.Open(archive, static_cast<QFileSize>(_table.selectedStart), _table.selectedSize,
-                                   _job.mediumGeneration))
+    // The bank library reads files up to 4 GiB: a region beyond would be read
+    // from the wrong place, so it is not read at all.
+    bool reachable = _table.selectedStart + _table.selectedSize <= std::numeric_limits<QFileSize>::max();
+    if (QFBank *bank = reachable ? _banks.Open(archive, static_cast<QFileSize>(_table.selectedStart),
+                                               _table.selectedSize, _job.mediumGeneration)
+                                 : nullptr)
     {
       // A member the bank does not hold is a source that cannot be read,
       // not an empty file.
