@@ -1,0 +1,1 @@
+#include "Tools/mksetup/peResources.hpp"
