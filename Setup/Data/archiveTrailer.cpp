@@ -77,6 +77,23 @@ bool ArchiveHostMemory::ReadAt(std::uint64_t offset, void *destination, std::siz
 {
   if (offset > _size || count > _size - offset)
     return false;
-  std::memcpy(destination, _bytes + offset, count);
+  // An empty read may come with no destination at all.
+  if (count > 0)
+    std::memcpy(destination, _bytes + offset, count);
   return true;
+}
+
+std::string ArchiveTrailerFor(const std::vector<std::uint32_t> &sizes)
+{
+  std::string trailer(reinterpret_cast<const char *>(Marker), MarkerSize);
+  auto put32 = [&trailer](std::uint64_t value)
+  {
+    for (int shift = 0; shift < 32; shift += 8)
+      trailer += static_cast<char>((value >> shift) & 0xff);
+  };
+  put32(sizes.size());
+  for (std::uint32_t size : sizes)
+    put32(size);
+  put32(trailer.size());
+  return trailer;
 }

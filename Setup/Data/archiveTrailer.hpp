@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string>
 #include <vector>
 
 // Archives appended to a host file (the installer's own executable or its
@@ -44,6 +45,10 @@ public:
 // up to more than the bytes before the marker. Nothing is allocated from a
 // size field: the sizes are read in small blocks.
 std::vector<ArchiveEntry> ReadArchiveTrailer(ArchiveHostBytes &host);
+
+// The trailer that lists archives of these sizes, to be written right after
+// the last of them.
+std::string ArchiveTrailerFor(const std::vector<std::uint32_t> &sizes);
 
 // The host's bytes held in memory.
 class ArchiveHostMemory : public ArchiveHostBytes
