@@ -1,8 +1,10 @@
 #include "Tools/mksetup/bankWriter.hpp"
 
+#include "El/QStream/qStream.hpp"
 #include "El/QStream/qbStream.hpp"
 #include "Es/Framework/appFrame.hpp"
 
+#include <memory>
 #include <utility>
 
 namespace
@@ -35,6 +37,35 @@ void WriteRecord(QOStream &out, const std::string &name, std::uint32_t method, s
 }
 
 bool HasZeroByte(const std::string &text) { return text.find('\0') != std::string::npos; }
+
+// Copies exactly size bytes of the file to out; false with a message when
+// the file is missing, shorter or longer (it changed since it was measured).
+bool CopyFileData(QOStream &out, const std::string &path, std::uint64_t size)
+{
+  QIFStream in;
+  in.open(path.c_str());
+  if (in.fail())
+  {
+    ErrorMessageF("Cannot open %s", path.c_str());
+    return false;
+  }
+  constexpr int BlockSize = 262144;
+  std::unique_ptr<char[]> block(new char[BlockSize]);
+  std::uint64_t copied = 0;
+  for (int got; (got = in.read(block.get(), BlockSize)) > 0;)
+  {
+    copied += static_cast<std::uint64_t>(got);
+    if (copied > size)
+      break;
+    out.write(block.get(), static_cast<QFileSize>(got));
+  }
+  if (copied != size)
+  {
+    ErrorMessageF("%s changed while the bank was made", path.c_str());
+    return false;
+  }
+  return true;
+}
 } // namespace
 
 void BankWriter::AddProperty(std::string key, std::string value)
@@ -46,7 +77,14 @@ void BankWriter::AddProperty(std::string key, std::string value)
 void BankWriter::AddMember(std::string name, std::uint32_t method, std::uint32_t unpackedSize, std::uint32_t timestamp,
                            std::string data)
 {
-  _members.push_back({std::move(name), method, unpackedSize, timestamp, std::move(data)});
+  std::uint64_t dataSize = data.size();
+  _members.push_back({std::move(name), method, unpackedSize, timestamp, std::move(data), dataSize, {}});
+}
+
+void BankWriter::AddFileMember(std::string name, std::uint32_t method, std::uint32_t unpackedSize,
+                               std::uint32_t timestamp, std::uint32_t dataSize, std::string dataPath)
+{
+  _members.push_back({std::move(name), method, unpackedSize, timestamp, {}, dataSize, std::move(dataPath)});
 }
 
 std::uint64_t BankWriter::HeaderSize() const
@@ -67,7 +105,7 @@ std::uint64_t BankWriter::TotalSize() const
 {
   std::uint64_t size = HeaderSize();
   for (const Member &member : _members)
-    size += member.data.size();
+    size += member.dataSize;
   return size;
 }
 
@@ -132,10 +170,15 @@ bool BankWriter::Write(QOStream &out) const
   }
   for (const Member &member : _members)
     WriteRecord(out, member.name, member.method, member.unpackedSize, member.timestamp,
-                static_cast<std::uint32_t>(member.data.size()));
+                static_cast<std::uint32_t>(member.dataSize));
   WriteRecord(out, std::string(), 0, 0, 0, 0);
   for (const Member &member : _members)
-    out.write(member.data.data(), static_cast<QFileSize>(member.data.size()));
+  {
+    if (member.dataPath.empty())
+      out.write(member.data.data(), static_cast<QFileSize>(member.data.size()));
+    else if (!CopyFileData(out, member.dataPath, member.dataSize))
+      return false;
+  }
   if (out.Failed())
   {
     ErrorMessageF("Bank could not be written");

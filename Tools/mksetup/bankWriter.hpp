@@ -6,9 +6,10 @@
 #include <string>
 #include <vector>
 
-// Builds a data bank in memory and writes it out (the layout is described in
+// Builds a data bank and writes it out (the layout is described in
 // El/QStream/qbStream.hpp). Members keep the order they were added in, both
-// in the table and in the data. Names are written as given: this is the
+// in the table and in the data. A member's data is held in memory or read
+// from a file while the bank is written. Names are written as given: this is the
 // format's writer, and callers (tests among them) may need banks that a
 // careful reader has to refuse.
 class BankWriter
@@ -22,6 +23,10 @@ public:
   // data is what the bank stores: for a packed member, the packed bytes.
   void AddMember(std::string name, std::uint32_t method, std::uint32_t unpackedSize, std::uint32_t timestamp,
                  std::string data);
+  // The member's data are the dataSize bytes of the file at dataPath, read
+  // when the bank is written.
+  void AddFileMember(std::string name, std::uint32_t method, std::uint32_t unpackedSize, std::uint32_t timestamp,
+                     std::uint32_t dataSize, std::string dataPath);
 
   int MemberCount() const { return static_cast<int>(_members.size()); }
   // Bytes before the first member's data.
@@ -32,7 +37,8 @@ public:
   // Writes the whole bank. False, with a message on the error frame, when the
   // bank cannot be represented (an empty name or key, a name over 1023
   // characters, a zero byte inside a string, 4 GiB or more in all) - then
-  // nothing is written - or when the stream failed.
+  // nothing is written - or when the stream failed or a member's file did
+  // not hold its dataSize bytes.
   bool Write(QOStream &out) const;
 
 private:
@@ -43,6 +49,9 @@ private:
     std::uint32_t unpackedSize;
     std::uint32_t timestamp;
     std::string data;
+    std::uint64_t dataSize;
+    // Empty when data holds the bytes.
+    std::string dataPath;
   };
   struct Property
   {

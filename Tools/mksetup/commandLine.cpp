@@ -5,6 +5,11 @@
 #include <cstring>
 #include <limits>
 
+#ifdef _WIN32
+#include <fcntl.h>
+#include <io.h>
+#endif
+
 namespace
 {
 bool IsHelp(const char *argument) { return std::strcmp(argument, "--help") == 0 || std::strcmp(argument, "-h") == 0; }
@@ -225,4 +230,11 @@ bool ParseDecimal(const std::string &text, unsigned long long &value)
     value = value > (maximum - digit) / 10 ? maximum : value * 10 + digit;
   }
   return true;
+}
+
+void WriteBinaryStandardOutput()
+{
+#ifdef _WIN32
+  _setmode(_fileno(stdout), _O_BINARY);
+#endif
 }

@@ -81,6 +81,10 @@ void ToolMessage(const char *format, ...) ES_PRINTF_FORMAT(1, 2);
 // ToolMessage, then answers ExitFailure.
 int ToolFailure(const char *format, ...) ES_PRINTF_FORMAT(1, 2);
 
+// Makes standard output binary on Windows, so that output lines end in "\n"
+// and member bytes pass unchanged, as on every other platform.
+void WriteBinaryStandardOutput();
+
 // Reads a decimal number made of digits only; false for anything else. A
 // value beyond the type's range reads as its maximum (and answers true):
 // such a size is refused later as too large, not as malformed.

@@ -28,3 +28,8 @@ int RunCrc(const Arguments &arguments);
 // fileListCommands.cpp
 int RunFileListCreate(const Arguments &arguments);
 int RunFileListList(const Arguments &arguments);
+
+// mediumBuild.cpp, mediumList.cpp, mediumVerify.cpp
+int RunMediumBuild(const Arguments &arguments);
+int RunMediumList(const Arguments &arguments);
+int RunMediumVerify(const Arguments &arguments);

@@ -7,11 +7,6 @@
 #include <cstdio>
 #include <vector>
 
-#ifdef _WIN32
-#include <fcntl.h>
-#include <io.h>
-#endif
-
 namespace
 {
 // The checksum the installer verifies the file with; false with a message
@@ -48,10 +43,7 @@ bool FileCrc(const std::string &name, std::uint32_t &crc)
 
 int RunCrc(const Arguments &arguments)
 {
-#ifdef _WIN32
-  // The same lines on every platform: "\n" ends each.
-  _setmode(_fileno(stdout), _O_BINARY);
-#endif
+  WriteBinaryStandardOutput();
   bool failed = false;
   // One file that cannot be read does not stop the others.
   for (const std::string &name : arguments.Positional())

@@ -14,11 +14,6 @@
 #include <utility>
 #include <vector>
 
-#ifdef _WIN32
-#include <fcntl.h>
-#include <io.h>
-#endif
-
 namespace fs = std::filesystem;
 
 namespace
@@ -46,18 +41,6 @@ bool ParseArchiveNumber(const std::string &text, std::int8_t &number)
   if (!ParseDecimal(text.substr(negative ? 1 : 0), magnitude) || magnitude > (negative ? 1u : 127u))
     return false;
   number = static_cast<std::int8_t>(negative ? -static_cast<int>(magnitude) : static_cast<int>(magnitude));
-  return true;
-}
-
-// The reader stops a name at a byte 255, which would cut such a name short.
-bool NamesReadable(const std::vector<FolderFile> &files)
-{
-  for (const FolderFile &file : files)
-    if (file.name.find('\xFF') != std::string::npos)
-    {
-      ToolMessage("cannot list %s: a byte 255 would end its name in a file list", file.name.c_str());
-      return false;
-    }
   return true;
 }
 
@@ -115,7 +98,7 @@ int RunFileListCreate(const Arguments &arguments)
     return status;
 
   std::vector<FolderFile> folderFiles;
-  if (!CollectFolderFiles(folderName, outName, folderFiles) || !NamesReadable(folderFiles) ||
+  if (!CollectFolderFiles(folderName, outName, folderFiles) || !FileListNamesReadable(folderFiles) ||
       !NamesDistinctWhenFolded(folderFiles, Folded, "file list"))
     return ExitFailure;
   std::vector<ListedFile> files;
@@ -157,10 +140,7 @@ int RunFileListCreate(const Arguments &arguments)
 
 int RunFileListList(const Arguments &arguments)
 {
-#ifdef _WIN32
-  // The same lines on every platform: "\n" ends each.
-  _setmode(_fileno(stdout), _O_BINARY);
-#endif
+  WriteBinaryStandardOutput();
   const std::string &name = arguments[0];
   std::uint32_t size = 0;
   if (!RegularFileSize(name, size))

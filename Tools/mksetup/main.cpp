@@ -7,8 +7,11 @@
 
 namespace
 {
-constexpr OptionSpec BankCreateOptions[] = {{"pack", false}, {"version", false}, {"property", true}};
+constexpr OptionSpec BankCreateOptions[] = {{"pack", false}, {"version", false}, {"property", true}, {"jobs", true}};
 constexpr OptionSpec PreprocessOptions[] = {{"line-markers", false}};
+constexpr OptionSpec MediumBuildOptions[] = {{"setup", true}, {"script", true},       {"strings", true},
+                                             {"data", true},  {"directx", true},      {"pack", false},
+                                             {"jobs", true},  {"archive-size", true}, {"single-exe", false}};
 constexpr OptionSpec FileListCreateOptions[] = {{"archive", true}, {"archive-of", true}};
 
 // The tool's commands. A new one is a row here and a handler in commands.hpp.
@@ -31,12 +34,14 @@ constexpr Command Commands[] = {
     {.area = "bank",
      .verb = "create",
      .run = RunBankCreate,
-     .synopsis = "bank create [--pack] [--version] [--property KEY=VALUE]... <out> <dir>",
+     .synopsis = "bank create [--pack] [--jobs N] [--version] [--property KEY=VALUE]... <out> <dir>",
      .summary = "Makes the bank <out> of every file below <dir>.",
      .minArguments = 2,
      .maxArguments = 2,
      .details = "Members are named by their paths below <dir> with \"\\\" separators, in byte order.\n"
                 "  --pack                 pack members (LZSS) where that makes them smaller\n"
+                "  --jobs N               pack on N threads (default: one per processor; the\n"
+                "                         bank is the same for any N)\n"
                 "  --version              write the version record and the property list\n"
                 "  --property KEY=VALUE   add a property (implies --version); may be repeated\n",
      .options = BankCreateOptions},
@@ -86,6 +91,55 @@ constexpr Command Commands[] = {
      .maxArguments = 1,
      .details = "One line per record, tab-separated: name, size, archive number. A damaged list\n"
                 "has the records before the damage listed, then fails.\n"},
+    {.area = "medium",
+     .verb = "build",
+     .run = RunMediumBuild,
+     .synopsis = "medium build [options] <product-dir> <medium-dir>",
+     .summary = "Makes an installation medium of every file below <product-dir>.",
+     .minArguments = 2,
+     .maxArguments = 2,
+     .details = "Writes <medium-dir>/setup.exe (the installer with the medium's resources), the\n"
+                "archives setup01.bin, setup02.bin, ... (unless --single-exe) and setup.crc.\n"
+                "Each file becomes an archive member named by its path below <product-dir> with\n"
+                "\"\\\" separators, is listed in the resource SETUP_FILE_LIST with its size and\n"
+                "archive, and gets its checksum in setup.crc. Archive files of an earlier build\n"
+                "that this medium does not name are removed. A failed build changes nothing.\n"
+                "  --setup FILE       the installer to put on the medium (required); it must not\n"
+                "                     be signed yet: sign setup.exe once the medium is built\n"
+                "  --script FILE      setup.dat, embedded as the resource SETUP.DAT\n"
+                "  --strings FILE     setup.csv, embedded as SETUP.CSV\n"
+                "  --data DIR         a folder made into a bank, embedded as SETUP_3RD_PARTY_AND_DATA\n"
+                "  --directx DIR      a folder made into a bank, embedded as DIRECTX_INSTALLER\n"
+                "  --pack             pack members (LZSS) where that makes them smaller\n"
+                "  --jobs N           pack on N threads (default: one per processor; the medium\n"
+                "                     is the same for any N)\n"
+                "  --archive-size N   start a new archive before one would pass N bytes (suffixes\n"
+                "                     K, M, G); a larger file gets an archive of its own. Default:\n"
+                "                     one archive (a bank stays below 4 GiB: beyond, another)\n"
+                "  --single-exe       append the archives to setup.exe behind a trailer instead\n"
+                "                     of writing setupNN.bin files\n",
+     .options = MediumBuildOptions},
+    {.area = "medium",
+     .verb = "list",
+     .run = RunMediumList,
+     .synopsis = "medium list <medium-dir>",
+     .summary = "Lists the resources, archives and members of the medium in <medium-dir>.",
+     .minArguments = 1,
+     .maxArguments = 1,
+     .details = "Tab-separated lines:\n"
+                "  resource  <name> <size>\n"
+                "  archive   <number> <file, or setup.exe@<start>> <size>\n"
+                "  member    <archive> <stored|packed> <size> <name>\n"},
+    {.area = "medium",
+     .verb = "verify",
+     .run = RunMediumVerify,
+     .synopsis = "medium verify <medium-dir>",
+     .summary = "Reads every file of the medium back as the installer would and checks it.",
+     .minArguments = 1,
+     .maxArguments = 1,
+     .details = "Each file of SETUP_FILE_LIST is read from its archive and unpacked; its size is\n"
+                "compared with the list and its checksum with setup.crc. Ends with \"N files\n"
+                "verified\", or one line per bad file and exit status 1.\n"},
     {.area = "crc",
      .verb = nullptr,
      .run = RunCrc,

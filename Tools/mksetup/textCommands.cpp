@@ -14,11 +14,6 @@
 #include <utility>
 #include <vector>
 
-#ifdef _WIN32
-#include <fcntl.h>
-#include <io.h>
-#endif
-
 namespace
 {
 // The table the installer loads setup.csv into.
@@ -27,9 +22,7 @@ constexpr const char *GlobalTable = "global";
 // The bytes go out exactly as they are: no line-end translation on Windows.
 bool WriteStandardOutput(const char *data, std::size_t length)
 {
-#ifdef _WIN32
-  _setmode(_fileno(stdout), _O_BINARY);
-#endif
+  WriteBinaryStandardOutput();
   bool written = std::fwrite(data, 1, length, stdout) == length;
   return std::fflush(stdout) == 0 && written;
 }

@@ -40,33 +40,30 @@ bool ReplacingFile::Commit()
   return true;
 }
 
-bool RegularFileSize(const std::string &name, std::uint32_t &size)
+std::string RegularFileProblem(const std::string &name, std::uint32_t &size)
 {
   std::error_code error;
   std::filesystem::file_status status = std::filesystem::status(name, error);
   if (error || !std::filesystem::exists(status))
-  {
-    ToolMessage("cannot open %s: no such file", name.c_str());
-    return false;
-  }
+    return "cannot open " + name + ": no such file";
   if (!std::filesystem::is_regular_file(status))
-  {
-    ToolMessage("%s is not a regular file", name.c_str());
-    return false;
-  }
+    return name + " is not a regular file";
   std::uintmax_t fullSize = std::filesystem::file_size(name, error);
   if (error)
-  {
-    ToolMessage("cannot read the size of %s: %s", name.c_str(), error.message().c_str());
-    return false;
-  }
+    return "cannot read the size of " + name + ": " + error.message();
   if (fullSize > std::numeric_limits<std::uint32_t>::max())
-  {
-    ToolMessage("%s is too large (4 GiB or more)", name.c_str());
-    return false;
-  }
+    return name + " is too large (4 GiB or more)";
   size = static_cast<std::uint32_t>(fullSize);
-  return true;
+  return {};
+}
+
+bool RegularFileSize(const std::string &name, std::uint32_t &size)
+{
+  std::string problem = RegularFileProblem(name, size);
+  if (problem.empty())
+    return true;
+  ToolMessage("%s", problem.c_str());
+  return false;
 }
 
 bool ReadWholeFile(const std::string &name, std::uint32_t size, std::string &bytes)
@@ -174,6 +171,17 @@ bool NamesDistinctWhenFolded(const std::vector<FolderFile> &files, std::string (
     {
       ToolMessage("cannot take both %s and %s: %s names ignore case", folded[i - 1].second->name.c_str(),
                   folded[i].second->name.c_str(), kind);
+      return false;
+    }
+  return true;
+}
+
+bool FileListNamesReadable(const std::vector<FolderFile> &files)
+{
+  for (const FolderFile &file : files)
+    if (file.name.find('\xFF') != std::string::npos)
+    {
+      ToolMessage("cannot list %s: a byte 255 would end its name in a file list", file.name.c_str());
       return false;
     }
   return true;

@@ -31,6 +31,9 @@ private:
 // when name is missing, not a regular file, or too large for the stream
 // library's 32-bit sizes.
 bool RegularFileSize(const std::string &name, std::uint32_t &size);
+// The same without the message: empty when size was set, else the problem
+// (for threads, whose messages would come out in any order).
+std::string RegularFileProblem(const std::string &name, std::uint32_t &size);
 
 // Reads a whole file of the given size through the stream library; false with
 // a message when fewer bytes could be read.
@@ -55,3 +58,7 @@ bool CollectFolderFiles(const std::string &rootName, const std::string &outName,
 // only one of them. kind names the output in the message ("bank").
 bool NamesDistinctWhenFolded(const std::vector<FolderFile> &files, std::string (*fold)(const std::string &),
                              const char *kind);
+
+// False with a message when a name holds a byte 255, at which the file
+// list's reader stops a name.
+bool FileListNamesReadable(const std::vector<FolderFile> &files);

@@ -110,16 +110,20 @@ protected:
     std::ofstream(path, std::ios::binary | std::ios::trunc) << bytes;
   }
 
-  void Start(ProgramRun &run)
+  // setup.exe of the folder (with its trailing backslash), the test's own
+  // folder unless another is given.
+  void Start(ProgramRun &run, std::wstring folder = {})
   {
-    ASSERT_TRUE(run.Start(_folder.File(L"setup.exe"), _folder.Path(), English())) << run.Error();
+    if (folder.empty())
+      folder = _folder.Path();
+    ASSERT_TRUE(run.Start(folder + L"setup.exe", folder, English())) << run.Error();
   }
 
   // A run that shows nothing and ends: the copy went through.
-  void RunQuietly()
+  void RunQuietly(const std::wstring &folder = {})
   {
     ProgramRun run;
-    ASSERT_NO_FATAL_FAILURE(Start(run));
+    ASSERT_NO_FATAL_FAILURE(Start(run, folder));
     std::optional<e2e::MessageBoxView> box = run.NextMessageBox(std::chrono::milliseconds(120000));
     EXPECT_FALSE(box) << "the run showed \"" << Narrow(box ? box->text : std::wstring()) << "\"";
     ASSERT_TRUE(run.WaitForExit()) << run.Error();
@@ -301,5 +305,90 @@ TEST_F(SetupMedium, CancellingThePromptIsAnErrorAndUndoesTheInstallation)
   ASSERT_NO_FATAL_FAILURE(AnswerNextBox(run, {AppName.english, Failed.english, MessageIcon::Warning, {IDOK}}, IDOK));
   ASSERT_TRUE(run.WaitForExit()) << run.Error();
   ExpectNothingLeft();
+}
+
+// Media made by mksetup from a product folder: every file of the product
+// is installed as it is, from separate archives or from setup.exe itself.
+class SetupMediumBuild : public SetupCopy
+{
+protected:
+  // Runs the Windows build of mksetup; its exit code, or -1.
+  static int Mksetup(const std::vector<std::wstring> &arguments)
+  {
+    // No argument ends in a backslash, which would escape its closing quote.
+    std::wstring command = L"\"" + e2e::WindowsPathFromBuild(MKSETUP_PATH) + L"\"";
+    for (const std::wstring &argument : arguments)
+      command += L" \"" + argument + L"\"";
+    STARTUPINFOW startup{};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION process{};
+    if (!CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process))
+      return -1;
+    DWORD code = static_cast<DWORD>(-1);
+    if (WaitForSingleObject(process.hProcess, 300000) == WAIT_OBJECT_0)
+      GetExitCodeProcess(process.hProcess, &code);
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+    return static_cast<int>(code);
+  }
+
+  // Nested folders, an empty file, and a file too large for the archives
+  // of 256 KiB the first medium is made of.
+  std::map<std::string, std::string> Product()
+  {
+    std::map<std::string, std::string> files = {{"readme.txt", Sample(2000, 9, false)},
+                                                {"empty.dat", ""},
+                                                {"data\\maps\\one.map", Sample(150000, 10, false)},
+                                                {"data\\maps\\two.map", Sample(150000, 11, true)},
+                                                {"data\\movies\\intro.bik", Sample(700000, 12, true)},
+                                                {"data\\sounds\\deep\\hum.wav", Sample(100000, 13, true)}};
+    for (const auto &[name, bytes] : files)
+      Write("product\\" + name, bytes);
+    Write("setup.dat", Head() + "F:readme.txt:readme.txt\r\nF:empty.dat:empty.dat\r\nD:data:data\r\n");
+    return files;
+  }
+
+  void ExpectInstalled(const std::map<std::string, std::string> &files)
+  {
+    std::map<std::wstring, std::string> tree = TreeOf(Install());
+    EXPECT_EQ(tree.size(), files.size() + 1); // and the install log
+    for (const auto &[name, bytes] : files)
+      EXPECT_TRUE(tree[WideFromUtf8(name)] == bytes) << name;
+  }
+
+  // The build command with its options, the installer, script and texts
+  // of the test's folder, the product and the medium.
+  std::vector<std::wstring> Build(std::vector<std::wstring> arguments)
+  {
+    arguments.insert(arguments.end(),
+                     {L"--setup", _folder.File(L"setup.exe"), L"--script", _folder.File(L"setup.dat"), L"--strings",
+                      _folder.File(L"setup.csv"), _folder.File(L"product"), _folder.File(L"medium")});
+    return arguments;
+  }
+};
+
+TEST_F(SetupMediumBuild, APackedMediumOfThreeArchivesInstallsEveryFileAndVerifies)
+{
+  std::map<std::string, std::string> files = Product();
+  ASSERT_EQ(Mksetup(Build({L"medium", L"build", L"--pack", L"--archive-size", L"256K"})), 0);
+  std::filesystem::path medium(_folder.File(L"medium"));
+  for (const char *archive : {"setup01.bin", "setup02.bin", "setup03.bin"})
+    EXPECT_TRUE(std::filesystem::exists(medium / archive)) << archive;
+  EXPECT_FALSE(std::filesystem::exists(medium / "setup04.bin"));
+  EXPECT_EQ(Mksetup({L"medium", L"verify", _folder.File(L"medium")}), 0);
+
+  ASSERT_NO_FATAL_FAILURE(RunQuietly(_folder.File(L"medium\\")));
+  ExpectInstalled(files);
+}
+
+TEST_F(SetupMediumBuild, ASingleExeMediumInstallsEveryFileFromSetupExeAlone)
+{
+  std::map<std::string, std::string> files = Product();
+  ASSERT_EQ(Mksetup(Build({L"medium", L"build", L"--pack", L"--single-exe"})), 0);
+  std::filesystem::path medium(_folder.File(L"medium"));
+  EXPECT_FALSE(std::filesystem::exists(medium / "setup01.bin"));
+
+  ASSERT_NO_FATAL_FAILURE(RunQuietly(_folder.File(L"medium\\")));
+  ExpectInstalled(files);
 }
 } // namespace
