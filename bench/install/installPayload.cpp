@@ -1,5 +1,4 @@
-// Makes the payloads of the install benchmark (bench/install/run) and the one
-// bank that mksetup cannot make for it.
+// Makes the payloads of the install benchmark (bench/install/run).
 //
 //   install_payload tree mixed|small <dir>
 //       writes the product's files below <dir>/data:
@@ -9,20 +8,12 @@
 //         small  10,000 files of 4 KiB, text and random in turn, in 20 folders
 //   install_payload file pattern|text|random <bytes> <path>
 //       one file of that kind
-//   install_payload bank <out.bin> <member> <file>
-//       a bank holding <file> as one LZSS-packed member named <member>
 //
 // Every byte follows from the file's place in the payload, so two runs write
 // the same files. Text is words of a fixed made-up vocabulary, chosen with a
 // skew towards the common ones and broken into CR LF lines, so it packs about
 // as well as real prose does; random data does not pack at all; patterned
 // data (short runs repeated inside each 4 KiB block) packs very well.
-#include "El/QStream/lsError.hpp"
-#include "El/QStream/qOStream.hpp"
-#include "El/QStream/qStream.hpp"
-#include "El/QStream/qbStream.hpp"
-#include "El/QStream/ssCompress.hpp"
-#include "Tools/mksetup/bankWriter.hpp"
 
 #include <cstdint>
 #include <cstdio>
@@ -239,65 +230,10 @@ bool WriteSmallTree(const fs::path &data)
   return true;
 }
 
-// Packs the file through the streaming encoder into a temporary file beside
-// the bank, so that only the packed bytes are ever held in memory, then
-// writes the bank around them.
-int WriteBank(const std::string &bankName, const std::string &member, const std::string &fileName)
-{
-  std::error_code error;
-  std::uintmax_t size = fs::file_size(fileName, error);
-  if (error || size == 0 || size > UINT32_MAX)
-  {
-    std::fprintf(stderr, "install_payload: %s: not a file of 1 byte to 4 GiB\n", fileName.c_str());
-    return 1;
-  }
-  std::string packedName = bankName + ".packed";
-  {
-    QIFStream in;
-    in.open(fileName.c_str());
-    QOFStream out(packedName.c_str());
-    if (in.fail() || out.Failed())
-    {
-      std::fprintf(stderr, "install_payload: cannot pack %s into %s\n", fileName.c_str(), packedName.c_str());
-      return 1;
-    }
-    SSCompress().encode(out, in);
-    if (out.Close() != 0 || out.Failed())
-    {
-      std::fprintf(stderr, "install_payload: cannot write %s: %s\n", packedName.c_str(), LSErrorText(out.error()));
-      return 1;
-    }
-  }
-  std::string packed;
-  {
-    std::ifstream in(packedName, std::ios::binary);
-    packed.resize(static_cast<std::size_t>(fs::file_size(packedName, error)));
-    in.read(packed.data(), static_cast<std::streamsize>(packed.size()));
-    if (error || !in)
-    {
-      std::fprintf(stderr, "install_payload: cannot read back %s\n", packedName.c_str());
-      return 1;
-    }
-  }
-  fs::remove(packedName, error);
-  std::fprintf(stderr, "install_payload: %s packed from %ju to %zu bytes\n", member.c_str(), size, packed.size());
-
-  BankWriter writer;
-  writer.AddMember(member, QFBankPacked, static_cast<std::uint32_t>(size), 0, std::move(packed));
-  QOFStream out(bankName.c_str());
-  if (out.Failed() || !writer.Write(out) || out.Close() != 0 || out.Failed())
-  {
-    std::fprintf(stderr, "install_payload: cannot write the bank %s\n", bankName.c_str());
-    return 1;
-  }
-  return 0;
-}
-
 int Usage()
 {
   std::fprintf(stderr, "usage: install_payload tree mixed|small <dir>\n"
-                       "       install_payload file pattern|text|random <bytes> <path>\n"
-                       "       install_payload bank <out.bin> <member> <file>\n");
+                       "       install_payload file pattern|text|random <bytes> <path>\n");
   return 2;
 }
 } // namespace
@@ -325,7 +261,5 @@ int main(int argc, char **argv)
       return Usage();
     return WriteFile(args[3], kind, std::stoull(args[2]), 99) ? 0 : 1;
   }
-  if (args.size() == 4 && args[0] == "bank")
-    return WriteBank(args[1], args[2], args[3]);
   return Usage();
 }
