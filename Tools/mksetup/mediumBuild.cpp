@@ -133,8 +133,8 @@ bool WriteBankFile(BankWriter &writer, const std::string &path)
 }
 
 // A folder made into a bank in the work folder, to become a resource.
-bool AddFolderBank(const std::string &folder, const char *resourceName, const BuildOptions &options,
-                   const WorkFolder &work, std::vector<RcdataFile> &resources)
+bool AddFolderBank(const std::string &folder, const char *resourceName, const BuildOptions &options, WorkFolder &work,
+                   std::vector<RcdataFile> &resources)
 {
   std::vector<FolderFile> files;
   std::vector<PreparedMember> members;

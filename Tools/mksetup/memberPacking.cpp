@@ -100,7 +100,7 @@ std::string Pack(PreparedMember &member, const std::string &packedPath)
   return {};
 }
 
-std::string Prepare(const FolderFile &file, const PackingOptions &options, const WorkFolder &work, std::size_t index,
+std::string Prepare(const FolderFile &file, const PackingOptions &options, const std::string &packedPath,
                     PreparedMember &member)
 {
   member.file = file;
@@ -116,7 +116,7 @@ std::string Prepare(const FolderFile &file, const PackingOptions &options, const
       return problem;
   // Empty input packs to nothing: stored, it is the same nothing.
   if (options.pack && member.size > 0)
-    return Pack(member, work.PathOf(std::to_string(index) + ".lzss"));
+    return Pack(member, packedPath);
   return {};
 }
 } // namespace
@@ -142,9 +142,14 @@ WorkFolder::~WorkFolder()
 
 std::string WorkFolder::PathOf(const std::string &fileName) const { return (fs::path(_path) / fileName).string(); }
 
-bool PrepareMembers(const std::vector<FolderFile> &files, const PackingOptions &options, const WorkFolder &work,
+std::string WorkFolder::NewPrefix() { return "set" + std::to_string(++_prefixes) + "-"; }
+
+bool PrepareMembers(const std::vector<FolderFile> &files, const PackingOptions &options, WorkFolder &work,
                     std::vector<PreparedMember> &members)
 {
+  // The packed files of this set are named apart from those of any other
+  // set prepared in the same folder (the product, then a --data folder).
+  std::string prefix = work.NewPrefix();
   members.assign(files.size(), PreparedMember());
   std::vector<std::string> problems(files.size());
   std::atomic<std::size_t> next{0};
@@ -156,7 +161,7 @@ bool PrepareMembers(const std::vector<FolderFile> &files, const PackingOptions &
   {
     for (std::size_t i; !failed && (i = next++) < files.size();)
     {
-      problems[i] = Prepare(files[i], options, work, i, members[i]);
+      problems[i] = Prepare(files[i], options, work.PathOf(prefix + std::to_string(i) + ".lzss"), members[i]);
       if (!problems[i].empty())
         failed = true;
     }

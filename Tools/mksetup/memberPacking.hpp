@@ -41,10 +41,14 @@ public:
   // False (with a message given) when the folder could not be made.
   bool Made() const { return _made; }
   std::string PathOf(const std::string &fileName) const;
+  // A beginning for file names that no earlier call gave: each set of files
+  // prepared in the folder names its files with its own.
+  std::string NewPrefix();
 
 private:
   std::string _path;
   bool _made = false;
+  int _prefixes = 0;
 };
 
 struct PackingOptions
@@ -61,7 +65,7 @@ struct PackingOptions
 // with a message (the first failure in file order) when a file cannot be
 // read, changes its size while read, or, when checksums are taken, holds
 // damaged gzip data under a ".gz" name (the installer could not install it).
-bool PrepareMembers(const std::vector<FolderFile> &files, const PackingOptions &options, const WorkFolder &work,
+bool PrepareMembers(const std::vector<FolderFile> &files, const PackingOptions &options, WorkFolder &work,
                     std::vector<PreparedMember> &members);
 
 // False with a message when a name is too long for a bank, or when two

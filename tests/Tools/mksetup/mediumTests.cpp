@@ -69,7 +69,11 @@ TEST(MksetupMedium, BuildWritesArchivesChecksumsAndResourcesThatListAndVerify)
   WriteFileAt(f.product / "data" / "levels" / "one.lvl", RepetitiveText(200000));
   WriteFileAt(f.product / "data" / "movie.bik", RandomBytes(300000, 1));
   WriteFileAt(f.product / "data" / "notes.txt.gz", GzipBytes(notes));
-  MksetupRun built = f.Build({"--pack", "--archive-size", "256K", "--jobs", "2"});
+  // The extras are packed in the same work folder as the product.
+  fs::path extras = f.folder.Path() / "extras";
+  WriteFileAt(extras / "data" / "license", RepetitiveText(5000));
+  WriteFileAt(extras / "data" / "setupWelcome.bmp", RandomBytes(3000, 3));
+  MksetupRun built = f.Build({"--pack", "--archive-size", "256K", "--jobs", "2", "--data", extras.string()});
   ASSERT_EQ(built.exitCode, 0) << built.err;
 
   // The movie does not fit beside the levels: three archives.
@@ -83,6 +87,7 @@ TEST(MksetupMedium, BuildWritesArchivesChecksumsAndResourcesThatListAndVerify)
   MksetupRun list = RunMksetup({"medium", "list", f.medium.string()});
   ASSERT_EQ(list.exitCode, 0) << list.err;
   std::vector<std::string> lines = Lines(list.out);
+  EXPECT_NE(list.out.find("resource\tSETUP_3RD_PARTY_AND_DATA\t"), std::string::npos) << list.out;
   for (const char *line : {"resource\tSETUP.DAT\t8", "archive\t2\tsetup02.bin\t300056",
                            "member\t2\tstored\t300000\tdata\\movie.bik", "member\t3\tstored\t0\tempty.dat"})
     EXPECT_NE(std::find(lines.begin(), lines.end(), line), lines.end()) << line << "\n" << list.out;
@@ -95,7 +100,8 @@ TEST(MksetupMedium, BuildWritesArchivesChecksumsAndResourcesThatListAndVerify)
   // One thread makes the same bytes; a rebuild into one file drops the
   // archive files the medium no longer names.
   fs::path single = f.folder.Path() / "single";
-  ASSERT_EQ(f.Build({"--pack", "--archive-size", "256K", "--jobs", "1"}, single).exitCode, 0);
+  ASSERT_EQ(f.Build({"--pack", "--archive-size", "256K", "--jobs", "1", "--data", extras.string()}, single).exitCode,
+            0);
   for (const char *name : {"setup.exe", "setup01.bin", "setup02.bin", "setup03.bin", "setup.crc"})
     EXPECT_TRUE(ReadFileAt(single / name) == ReadFileAt(f.medium / name)) << name;
   ASSERT_EQ(f.Build({"--pack", "--single-exe"}).exitCode, 0);
