@@ -33,3 +33,11 @@ void CSetupObject::WaitForCopyEnd(DWORD milliseconds)
     SleepConditionVariableCS(&_copyChanged, &_lock, milliseconds);
   Unlock();
 }
+
+void CSetupObject::SetCopyWakeUp(HWND window, UINT message)
+{
+  Lock();
+  _copyWakeWindow = window;
+  _copyWakeMessage = message;
+  Unlock();
+}

@@ -106,6 +106,10 @@ void CCopyWorker::Finish()
   _setup.Lock();
   _setup._copyRunning = 0;
   WakeAllConditionVariable(&_setup._copyChanged);
+  // The window that drives the copy learns at once that the next file can
+  // start; a posted message is all the worker sends it.
+  if (_setup._copyWakeWindow)
+    PostMessageW(_setup._copyWakeWindow, _setup._copyWakeMessage, 0, 0);
   _setup.Unlock();
 }
 

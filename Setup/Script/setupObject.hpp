@@ -81,6 +81,9 @@ public:
   int MessageBox(const std::wstring &text, UINT type);
   // LocalizeKey(key), then MessageBox.
   int MessageBoxKey(const wchar_t *key, UINT type);
+  // The result dialog of a successful run: the user ticks the finish
+  // actions (finishChoices). Answers 1 whatever the outcome.
+  int ShowResultDialog();
 
   // --- Named data resources --------------------------------------------
   // The bytes of the raw-data resource of that name (UTF-8, upper-cased for
@@ -165,6 +168,10 @@ public:
   // Ends the copy worker: when it still copies, asks it to stop and waits
   // for it without limit; then ends its thread and closes its handle.
   void StopCopy();
+  // Has message posted to window (null: none) whenever the worker ends a
+  // file, so that the window can start the next one without waiting for its
+  // timer.
+  void SetCopyWakeUp(HWND window, UINT message);
   // Waits until the running worker ends, or at most milliseconds; answers at
   // once when none runs. The worker signals its end, so the next file can
   // start without waiting for a timer.
@@ -299,6 +306,9 @@ public:
   int _copyJobPending = 0;
   // Under the lock: the worker thread is to end instead of taking a file.
   int _copyWorkerExit = 0;
+  // Under the lock: where the worker posts the end of each file.
+  HWND _copyWakeWindow = nullptr;
+  UINT _copyWakeMessage = 0;
   // Destination folders found or made during this run (main thread only):
   // the files of one folder test it once, not once each.
   std::unordered_set<std::wstring> _knownFolders;

@@ -1,6 +1,7 @@
 #include "Setup/Shell/installDriver.hpp"
 
 #include "Setup/Script/setupObject.hpp"
+#include "Setup/Wizard/setupWizard.hpp"
 
 DriverAction ActionOfState(int state)
 {
@@ -110,13 +111,13 @@ bool CSetupObject::Step()
 int CSetupObject::RunWizard()
 {
   FillTemporaryFolder();
-  // Until the wizard exists, its copy phase runs here: states 10 to 50 in a
-  // row, and the run counts as ended with Finish. While a file is being
-  // copied the loop sleeps until its worker ends, so the next file starts at
-  // once.
-  driverState = StateCopyStart;
-  while (driverState != StateResult && Step())
-    if (driverState == 11)
-      WaitForCopyEnd(100);
+  // The copy and the steps after it run inside the wizard, from its last
+  // page; it ends with Finish once they are done.
+  if (!RunSetupWizard(*this))
+  {
+    // Whatever the worker still writes must end before the undoing.
+    StopCopy();
+    resultCode = ResultCancelled;
+  }
   return StateResult;
 }

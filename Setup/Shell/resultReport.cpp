@@ -1,6 +1,7 @@
 #include "Setup/Install/deleteFolderTree.hpp"
 #include "Setup/Script/setupObject.hpp"
 #include "Setup/Shell/finishActions.hpp"
+#include "Setup/Wizard/resultDialog.hpp"
 
 int CSetupObject::ReportResult()
 {
@@ -29,8 +30,7 @@ int CSetupObject::ReportResult()
     RollbackInstallLogs();
     break;
   default:
-    // The result dialog, which ticks the finish actions, comes with the
-    // wizard; until then no action is ticked.
+    ShowResultDialog();
     RunTickedFinishActions();
     break;
   }
@@ -51,4 +51,11 @@ void CSetupObject::RunTickedFinishActions()
                         // Desktop shortcuts and rewriting the logs come with
                         // the system integration.
                       });
+}
+
+int CSetupObject::ShowResultDialog()
+{
+  CResultOK dialog(this);
+  dialog.DoModal();
+  return 1;
 }
