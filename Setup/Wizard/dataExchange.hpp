@@ -11,7 +11,7 @@
 class CDataExchange
 {
 public:
-  CDataExchange(HWND dialog, bool saveAndValidate) : dialog(dialog), saveAndValidate(saveAndValidate) {}
+  CDataExchange(HWND window, bool save) : dialog(window), saveAndValidate(save) {}
 
   HWND dialog;
   // True when reading the controls.

@@ -9,6 +9,13 @@
 
 #include <commctrl.h>
 
+// The wizard's button commands, as a sheet's WM_COMMAND carries them.
+#ifndef ID_WIZBACK
+#define ID_WIZBACK 0x3023
+#define ID_WIZNEXT 0x3024
+#define ID_WIZFINISH 0x3025
+#endif
+
 // A modal property sheet over the system's PropertySheetW, in wizard mode
 // when asked. Its pages' windows are made when each is first shown. The
 // sheet's window is subclassed once it exists, so that its commands and

@@ -69,8 +69,7 @@ void CResultOK::LayOut()
                      static_cast<DWORD>(GetWindowLongW(m_hWnd, GWL_EXSTYLE)));
   RECT window;
   GetWindowRect(m_hWnd, &window);
-  SetWindowPos(m_hWnd, nullptr, 0, 0, window.right - window.left, frame.bottom - frame.top,
-               SWP_NOMOVE | SWP_NOZORDER);
+  SetWindowPos(m_hWnd, nullptr, 0, 0, window.right - window.left, frame.bottom - frame.top, SWP_NOMOVE | SWP_NOZORDER);
 }
 
 void CResultOK::OnOK()

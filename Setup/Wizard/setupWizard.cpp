@@ -52,8 +52,7 @@ void CSetupWizardDlg::UpdateButtons()
 
 bool CSetupWizardDlg::ConfirmCancel()
 {
-  return m_setup->MessageBoxKey(L"SETUP_STR_CANCEL_SETUP_VERIFY", MB_YESNO | MB_ICONQUESTION | MB_DEFBUTTON2) ==
-         IDYES;
+  return m_setup->MessageBoxKey(L"SETUP_STR_CANCEL_SETUP_VERIFY", MB_YESNO | MB_ICONQUESTION | MB_DEFBUTTON2) == IDYES;
 }
 
 LRESULT CSetupWizardDlg::OnCommand(WPARAM wParam, LPARAM lParam)

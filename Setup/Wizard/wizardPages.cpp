@@ -49,12 +49,12 @@ void PlacePicture(CSetupObject &setup, HWND page, int areaId, int pictureId, con
   if (!temporary.empty())
     bitmap = LoadImageW(nullptr, (temporary + temporaryName).c_str(), IMAGE_BITMAP, width, height, LR_LOADFROMFILE);
   if (!bitmap)
-    bitmap = LoadImageW(nullptr, (setup.sourceFolder + sourceName).c_str(), IMAGE_BITMAP, width, height,
-                        LR_LOADFROMFILE);
+    bitmap =
+        LoadImageW(nullptr, (setup.sourceFolder + sourceName).c_str(), IMAGE_BITMAP, width, height, LR_LOADFROMFILE);
   if (!bitmap)
     return;
-  if (HANDLE previous = reinterpret_cast<HANDLE>(
-          SendMessageW(picture, STM_SETIMAGE, IMAGE_BITMAP, reinterpret_cast<LPARAM>(bitmap))))
+  if (HANDLE previous =
+          reinterpret_cast<HANDLE>(SendMessageW(picture, STM_SETIMAGE, IMAGE_BITMAP, reinterpret_cast<LPARAM>(bitmap))))
     DeleteObject(previous);
   MoveWindow(picture, box.left, box.top, width, height, TRUE);
   ShowWindow(picture, SW_SHOW);
@@ -134,9 +134,9 @@ void CWizardPageDrX::DoDataExchange(CDataExchange &dx) { DDX_Check(dx, IDC_DRX_S
 BOOL CWizardPageDrX::OnInitDialog()
 {
   CSetupWizardPage::OnInitDialog();
-  SetDlgItemTextW(m_hWnd, IDC_DRX_DETECT,
-                  DirectXVersionText(m_setup->directXVersion, m_setup->directXRevision,
-                                     LocalizeKey(L"SETUP_STR_DIRECTX_NOT_FOUND"))
-                      .c_str());
+  SetDlgItemTextW(
+      m_hWnd, IDC_DRX_DETECT,
+      DirectXVersionText(m_setup->directXVersion, m_setup->directXRevision, LocalizeKey(L"SETUP_STR_DIRECTX_NOT_FOUND"))
+          .c_str());
   return TRUE;
 }
