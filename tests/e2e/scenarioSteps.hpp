@@ -70,4 +70,37 @@ inline void AnswerNextBox(ProgramRun &run, const ExpectedBox &expected, int butt
   EXPECT_EQ(box->buttons, expected.buttons);
   ASSERT_TRUE(run.Press(*box, button)) << run.Error();
 }
+// Controls that tell the wizard's pages apart.
+inline constexpr int WelcomePage = 1037;
+inline constexpr int InfoPage = 1051;
+inline constexpr int LicencePage = 1047;
+inline constexpr int DestinationPage = 1011;
+inline constexpr int DirectXPage = 1004;
+inline constexpr int CopyPage = 1008;
+
+// Waits for the page and presses one of the sheet's buttons on it.
+inline void ClickOnPage(ProgramRun &run, int page, int button)
+{
+  std::optional<WizardView> view = run.WaitForWizardPage(page);
+  ASSERT_TRUE(view) << run.Error();
+  ASSERT_TRUE(run.Click(view->window, button)) << run.Error();
+}
+
+// Through the wizard of a script that asks for no optional page: Next on
+// the welcome, destination and DirectX pages (the DirectX page is shown
+// unless the script says otherwise), and the copy begins.
+inline void WalkToCopy(ProgramRun &run)
+{
+  for (int page : {WelcomePage, DestinationPage, DirectXPage})
+    ASSERT_NO_FATAL_FAILURE(ClickOnPage(run, page, WizardNext));
+}
+
+// The result dialog of a successful run, closed with OK.
+inline void CloseResultDialog(ProgramRun &run)
+{
+  std::optional<MessageBoxView> result = run.NextMessageBox(std::chrono::milliseconds(120000));
+  ASSERT_TRUE(result) << run.Error();
+  ASSERT_TRUE(GetDlgItem(result->window, 1033)) << "not the result dialog: \"" << Narrow(result->text) << "\"";
+  ASSERT_TRUE(run.Press(*result, IDOK)) << run.Error();
+}
 } // namespace e2e

@@ -1,5 +1,7 @@
 #include "tests/e2e/setupDriver.hpp"
 
+#include <commctrl.h>
+
 #include "Es/Strings/wideText.hpp"
 
 #include <tlhelp32.h>
@@ -330,6 +332,41 @@ MessageIcon ReadIcon(HWND box)
   }
 }
 
+// A visible control of that id anywhere below the window.
+HWND VisibleControl(HWND window, int id)
+{
+  for (HWND child : ChildWindows(window))
+    if (GetDlgCtrlID(child) == id && IsWindowVisible(child))
+      return child;
+  return nullptr;
+}
+
+// A wizard's sheet has the Next button among its own controls.
+bool IsWizard(HWND window)
+{
+  HWND next = GetDlgItem(window, WizardNext);
+  return next && SamePath(ClassName(next), L"Button");
+}
+
+WizardView ReadWizard(HWND sheet)
+{
+  WizardView view;
+  view.window = sheet;
+  view.title = WindowText(sheet);
+  HWND page = reinterpret_cast<HWND>(SendMessageW(sheet, PSM_GETCURRENTPAGEHWND, 0, 0));
+  for (HWND child : page ? ChildWindows(page) : std::vector<HWND>())
+    if (IsWindowVisible(child) && IsStatic(child) && !IsImageStatic(child) && !WindowText(child).empty())
+      view.text += (view.text.empty() ? L"" : L"\n") + WindowText(child);
+  for (int id : {IDCANCEL, WizardBack, WizardNext, WizardFinish})
+  {
+    HWND button = GetDlgItem(sheet, id);
+    if (button && IsWindowVisible(button) && IsWindowEnabled(button))
+      view.buttons.push_back(id);
+  }
+  std::sort(view.buttons.begin(), view.buttons.end());
+  return view;
+}
+
 MessageBoxView ReadBox(HWND box)
 {
   MessageBoxView view;
@@ -614,7 +651,7 @@ std::optional<MessageBoxView> ProgramRun::NextMessageBox(Milliseconds timeout)
     bool ended = HasEnded();
     for (HWND window : TopLevelWindows(_processId))
     {
-      if (!IsWindowVisible(window) || ClassName(window) != L"#32770" ||
+      if (!IsWindowVisible(window) || ClassName(window) != L"#32770" || IsWizard(window) ||
           std::find(_seen.begin(), _seen.end(), window) != _seen.end())
         continue;
       _seen.push_back(window);
@@ -663,6 +700,61 @@ bool ProgramRun::Press(const MessageBoxView &box, int button, Milliseconds timeo
     std::this_thread::sleep_for(PollInterval);
   }
   return true;
+}
+
+std::optional<WizardView> ProgramRun::WaitForWizardPage(int controlId, Milliseconds timeout)
+{
+  auto deadline = Clock::now() + timeout;
+  for (;;)
+  {
+    bool ended = HasEnded();
+    for (HWND window : TopLevelWindows(_processId))
+      if (IsWindowVisible(window) && IsWizard(window))
+      {
+        // The page is told by a control of its own, shown or not (a picture's
+        // area is hidden).
+        HWND page = reinterpret_cast<HWND>(SendMessageW(window, PSM_GETCURRENTPAGEHWND, 0, 0));
+        if (page && GetDlgItem(page, controlId))
+          return ReadWizard(window);
+      }
+    if (ended || Clock::now() >= deadline)
+    {
+      _error = "the wizard did not show control " + std::to_string(controlId) +
+               (ended ? ": the program ended" : " within " + std::to_string(timeout.count()) + " ms") +
+               "; the program's windows: " + DescribeWindows();
+      return std::nullopt;
+    }
+    std::this_thread::sleep_for(PollInterval);
+  }
+}
+
+bool ProgramRun::Click(HWND window, int controlId)
+{
+  HWND control = VisibleControl(window, controlId);
+  if (!control)
+  {
+    _error = "no visible control " + std::to_string(controlId) + " in \"" + Narrow(WindowText(window)) + "\"";
+    return false;
+  }
+  // Posted: the click may open a modal box that a sent one would wait for.
+  if (!PostMessageW(control, BM_CLICK, 0, 0))
+  {
+    _error = ErrorText("BM_CLICK");
+    return false;
+  }
+  return true;
+}
+
+std::wstring ControlText(HWND window, int id)
+{
+  HWND control = VisibleControl(window, id);
+  return control ? WindowText(control) : std::wstring();
+}
+
+bool IsChecked(HWND window, int id)
+{
+  HWND control = VisibleControl(window, id);
+  return control && SendMessageW(control, BM_GETCHECK, 0, 0) == BST_CHECKED;
 }
 
 bool ProgramRun::WaitForExit(Milliseconds timeout)

@@ -87,6 +87,30 @@ struct MessageBoxView
   std::vector<int> buttons;
 };
 
+// The wizard's buttons, as controls of its sheet.
+inline constexpr int WizardBack = 0x3023;
+inline constexpr int WizardNext = 0x3024;
+inline constexpr int WizardFinish = 0x3025;
+
+// What the wizard shows on its active page.
+struct WizardView
+{
+  HWND window = nullptr;
+  std::wstring title;
+  // The page's texts: its static controls that are not images, in child
+  // order, joined by line ends.
+  std::wstring text;
+  // The sheet's buttons (WizardBack, WizardNext, WizardFinish, IDCANCEL)
+  // that are visible and enabled, ascending.
+  std::vector<int> buttons;
+};
+
+// The text of the visible control id anywhere in the window; empty when
+// there is none.
+std::wstring ControlText(HWND window, int id);
+// Whether the visible check box or radio button id is checked.
+bool IsChecked(HWND window, int id);
+
 struct RunOptions
 {
   std::vector<std::wstring> arguments;
@@ -118,6 +142,14 @@ public:
   // Clicks the button of the box (BM_CLICK, as a mouse click does) and waits
   // until the box has gone.
   bool Press(const MessageBoxView &box, int button, Milliseconds timeout = StepTimeout);
+
+  // Waits until the program's wizard shows the visible control id (a control
+  // of the page expected) and reads what it shows. The wizard is never
+  // taken for a message box.
+  std::optional<WizardView> WaitForWizardPage(int controlId, Milliseconds timeout = StepTimeout);
+  // Clicks the visible control id of the window (a wizard button, a check
+  // box) without waiting for what follows: a click may open a message box.
+  bool Click(HWND window, int controlId);
 
   // Waits for the process to end. On timeout the process is ended and the
   // call fails, naming the windows it still had open.
