@@ -155,6 +155,9 @@ public:
   // call fails, naming the windows it still had open.
   bool WaitForExit(Milliseconds timeout = StepTimeout);
 
+  // Whether the process has ended.
+  bool Ended() const { return HasEnded(); }
+
   // The program's top-level windows, one line each, with their texts.
   std::string DescribeWindows() const;
 

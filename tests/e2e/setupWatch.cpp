@@ -1,6 +1,9 @@
-// Runs setup.exe in a folder and tells what it shows: every message box with
-// its caption, text, icon and buttons, then the button pressed (the answers
-// given on the command line in order, else the box's first button).
+// Runs setup.exe in a folder and tells what it shows: every wizard page with
+// its title, texts and buttons, then the button pressed (Next; on the
+// licence page agree first); every message box with its caption, text, icon
+// and buttons, then the button pressed (the answers given on the command
+// line in order, else the box's first button); the result dialog with its
+// finish actions, closed with OK.
 //
 //   setup_watch [--argument <text>]... <setup.exe> <folder> [yes|no|ok|cancel]...
 //
@@ -9,9 +12,11 @@
 #include "Es/Strings/wideText.hpp"
 #include "tests/e2e/setupDriver.hpp"
 
+#include <chrono>
 #include <cstdio>
 #include <iostream>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace
@@ -28,6 +33,12 @@ const char *ButtonName(int id)
     return "Yes";
   case IDNO:
     return "No";
+  case e2e::WizardBack:
+    return "Back";
+  case e2e::WizardNext:
+    return "Next";
+  case e2e::WizardFinish:
+    return "Finish";
   default:
     return "?";
   }
@@ -43,6 +54,25 @@ int ButtonOf(const std::string &answer)
     return IDCANCEL;
   return IDOK;
 }
+
+std::string Indented(const std::wstring &text)
+{
+  std::string lines = Utf8FromWide(text);
+  for (std::size_t at = lines.find('\n'); at != std::string::npos; at = lines.find('\n', at + 1))
+    lines.insert(at + 1, "      ");
+  return lines;
+}
+
+// The pages, told by a control of their own.
+struct Page
+{
+  int control;
+  const char *name;
+};
+constexpr Page Pages[] = {{1037, "welcome"},     {1051, "information"}, {1047, "licence"},
+                          {1011, "destination"}, {1004, "DirectX"},     {1008, "copy"}};
+constexpr int LicenceAgree = 1047;
+constexpr int ResultMessage = 1033;
 } // namespace
 
 int main(int argc, char **argv)
@@ -74,21 +104,67 @@ int main(int argc, char **argv)
     std::cerr << run.Error() << "\n";
     return 1;
   }
-  while (auto box = run.NextMessageBox())
+  const Page *shownPage = nullptr;
+  auto idle = std::chrono::steady_clock::now();
+  while (!run.Ended())
   {
-    std::cout << "  [" << Utf8FromWide(box->caption) << "] " << Utf8FromWide(box->text) << "\n"
-              << "    (" << box->icon << "; buttons:";
-    for (int id : box->buttons)
-      std::cout << " " << ButtonName(id);
-    int button = nextAnswer < answers.size() ? ButtonOf(answers[nextAnswer++])
-                 : box->buttons.empty()      ? IDOK
-                                             : box->buttons.front();
-    std::cout << ") -> " << ButtonName(button) << "\n" << std::flush;
-    if (!run.Press(*box, button))
+    if (auto box = run.NextMessageBox(std::chrono::milliseconds(200)))
     {
-      std::cerr << run.Error() << "\n";
-      return 1;
+      idle = std::chrono::steady_clock::now();
+      if (GetDlgItem(box->window, ResultMessage))
+      {
+        std::cout << "  result dialog [" << Utf8FromWide(box->caption) << "] " << Utf8FromWide(box->text) << "\n";
+        for (int id : box->buttons)
+          if (id != IDOK)
+            std::cout << "    " << (e2e::IsChecked(box->window, id) ? "[x] " : "[ ] ")
+                      << Utf8FromWide(e2e::ControlText(box->window, id)) << "\n";
+        std::cout << "    -> OK\n" << std::flush;
+        if (!run.Press(*box, IDOK))
+          return std::cerr << run.Error() << "\n", 1;
+        continue;
+      }
+      std::cout << "  [" << Utf8FromWide(box->caption) << "] " << Utf8FromWide(box->text) << "\n"
+                << "    (" << box->icon << "; buttons:";
+      for (int id : box->buttons)
+        std::cout << " " << ButtonName(id);
+      int button = nextAnswer < answers.size() ? ButtonOf(answers[nextAnswer++])
+                   : box->buttons.empty()      ? IDOK
+                                               : box->buttons.front();
+      std::cout << ") -> " << ButtonName(button) << "\n" << std::flush;
+      if (!run.Press(*box, button))
+        return std::cerr << run.Error() << "\n", 1;
+      continue;
     }
+    for (const Page &page : Pages)
+    {
+      std::optional<e2e::WizardView> view = run.WaitForWizardPage(page.control, std::chrono::milliseconds(0));
+      if (!view || &page == shownPage)
+        continue;
+      shownPage = &page;
+      idle = std::chrono::steady_clock::now();
+      std::cout << "  wizard, " << page.name << " page [" << Utf8FromWide(view->title) << "]\n      "
+                << Indented(view->text) << "\n    (buttons:";
+      for (int id : view->buttons)
+        std::cout << " " << ButtonName(id);
+      std::cout << ")";
+      if (page.control == 1008)
+      {
+        std::cout << " copying...\n" << std::flush;
+        break;
+      }
+      if (page.control == LicenceAgree)
+      {
+        std::cout << " -> agree,";
+        run.Click(view->window, LicenceAgree);
+        std::this_thread::sleep_for(std::chrono::milliseconds(300));
+      }
+      std::cout << " -> Next\n" << std::flush;
+      if (!run.Click(view->window, e2e::WizardNext))
+        return std::cerr << run.Error() << "\n", 1;
+      break;
+    }
+    if (std::chrono::steady_clock::now() - idle > std::chrono::minutes(5))
+      return std::cerr << "nothing new for 5 minutes; the program's windows: " << run.DescribeWindows() << "\n", 1;
   }
   if (!run.WaitForExit())
   {
