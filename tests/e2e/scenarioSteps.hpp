@@ -87,12 +87,17 @@ inline void ClickOnPage(ProgramRun &run, int page, int button)
 }
 
 // Through the wizard of a script that asks for no optional page: Next on
-// the welcome, destination and DirectX pages (the DirectX page is shown
-// unless the script says otherwise), and the copy begins.
-inline void WalkToCopy(ProgramRun &run)
+// the welcome and destination pages, and on the DirectX page, which is shown
+// unless the script says otherwise; the copy begins.
+inline void WalkToCopy(ProgramRun &run, bool directXPage = true)
 {
   for (int page : {WelcomePage, DestinationPage, DirectXPage})
-    ASSERT_NO_FATAL_FAILURE(ClickOnPage(run, page, WizardNext));
+  {
+    if (page != DirectXPage || directXPage)
+    {
+      ASSERT_NO_FATAL_FAILURE(ClickOnPage(run, page, WizardNext));
+    }
+  }
 }
 
 // The result dialog of a successful run, closed with OK.

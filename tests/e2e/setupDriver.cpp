@@ -747,8 +747,18 @@ bool ProgramRun::Click(HWND window, int controlId)
 
 std::wstring ControlText(HWND window, int id)
 {
+  // Asked by message: an edit control of another process keeps its text
+  // where GetWindowText does not look.
   HWND control = VisibleControl(window, id);
-  return control ? WindowText(control) : std::wstring();
+  DWORD_PTR length = 0;
+  if (!control || !SendMessageTimeoutW(control, WM_GETTEXTLENGTH, 0, 0, SMTO_ABORTIFHUNG, 5000, &length))
+    return {};
+  std::wstring text(length + 1, L'\0');
+  DWORD_PTR copied = 0;
+  SendMessageTimeoutW(control, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(text.data()), SMTO_ABORTIFHUNG, 5000,
+                      &copied);
+  text.resize(copied);
+  return text;
 }
 
 bool IsChecked(HWND window, int id)
