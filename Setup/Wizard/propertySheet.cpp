@@ -82,6 +82,12 @@ int CALLBACK CPropertySheet::SheetCallback(HWND window, UINT message, LPARAM lPa
     CPropertySheet *sheet = g_showing;
     sheet->m_hWnd = window;
     SetWindowSubclass(window, SubclassProc, SubclassId, reinterpret_cast<DWORD_PTR>(sheet));
+    // Like a dialog made with DS_CENTER: in the middle of the work area.
+    RECT box, area;
+    if (GetWindowRect(window, &box) && SystemParametersInfoW(SPI_GETWORKAREA, 0, &area, 0))
+      SetWindowPos(window, nullptr, area.left + (area.right - area.left - (box.right - box.left)) / 2,
+                   area.top + (area.bottom - area.top - (box.bottom - box.top)) / 2, 0, 0,
+                   SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
     PostMessageW(window, SheetReady, 0, 0);
   }
   return 0;

@@ -5,9 +5,11 @@
 // line in order, else the box's first button); the result dialog with its
 // finish actions, closed with OK.
 //
-//   setup_watch [--argument <text>]... <setup.exe> <folder> [yes|no|ok|cancel]...
+//   setup_watch [--argument <text>]... [--screenshots <folder>] <setup.exe> <folder> [yes|no|ok|cancel]...
 //
 // Each --argument is passed to setup.exe (the path of a resource module, say).
+// With --screenshots, every wizard page and the result dialog are also saved
+// as pictures (24-bit BMP files named after the page) in that folder.
 
 #include "Es/Strings/wideText.hpp"
 #include "tests/e2e/setupDriver.hpp"
@@ -73,20 +75,77 @@ constexpr Page Pages[] = {{1037, "welcome"},     {1051, "information"}, {1047, "
                           {1011, "destination"}, {1004, "DirectX"},     {1008, "copy"}};
 constexpr int LicenceAgree = 1047;
 constexpr int ResultMessage = 1033;
+
+// Saves what the screen shows of the window as a 24-bit BMP file.
+void SaveScreenshot(HWND window, const std::wstring &path)
+{
+  // A moment for the window to finish drawing.
+  std::this_thread::sleep_for(std::chrono::milliseconds(400));
+  RECT box;
+  if (!GetWindowRect(window, &box))
+    return;
+  int width = box.right - box.left, height = box.bottom - box.top;
+  HDC screen = GetDC(nullptr);
+  HDC memory = CreateCompatibleDC(screen);
+  HBITMAP bitmap = CreateCompatibleBitmap(screen, width, height);
+  HGDIOBJ previous = SelectObject(memory, bitmap);
+  BitBlt(memory, 0, 0, width, height, screen, box.left, box.top, SRCCOPY);
+  SelectObject(memory, previous);
+  BITMAPINFOHEADER info{};
+  info.biSize = sizeof info;
+  info.biWidth = width;
+  info.biHeight = height;
+  info.biPlanes = 1;
+  info.biBitCount = 24;
+  DWORD rowBytes = (static_cast<DWORD>(width) * 3 + 3) & ~3u;
+  std::vector<char> pixels(static_cast<std::size_t>(rowBytes) * static_cast<std::size_t>(height));
+  GetDIBits(memory, bitmap, 0, static_cast<UINT>(height), pixels.data(), reinterpret_cast<BITMAPINFO *>(&info),
+            DIB_RGB_COLORS);
+  BITMAPFILEHEADER file{};
+  file.bfType = 0x4D42;
+  file.bfOffBits = sizeof file + sizeof info;
+  file.bfSize = file.bfOffBits + static_cast<DWORD>(pixels.size());
+  if (FILE *out = _wfopen(path.c_str(), L"wb"))
+  {
+    std::fwrite(&file, sizeof file, 1, out);
+    std::fwrite(&info, sizeof info, 1, out);
+    std::fwrite(pixels.data(), 1, pixels.size(), out);
+    std::fclose(out);
+  }
+  DeleteObject(bitmap);
+  DeleteDC(memory);
+  ReleaseDC(nullptr, screen);
+}
 } // namespace
 
 int main(int argc, char **argv)
 {
   e2e::RunOptions options;
+  std::wstring screenshots;
   int first = 1;
-  while (first + 1 < argc && std::string(argv[first]) == "--argument")
+  for (; first + 1 < argc; first += 2)
   {
-    options.arguments.push_back(WideFromAnsi(argv[first + 1]));
-    first += 2;
+    std::string option = argv[first];
+    if (option == "--argument")
+      options.arguments.push_back(WideFromAnsi(argv[first + 1]));
+    else if (option == "--screenshots")
+      screenshots = WideFromAnsi(argv[first + 1]) + L"\\";
+    else
+      break;
   }
+  int shot = 0;
+  auto screenshot = [&](HWND window, const char *name)
+  {
+    if (screenshots.empty())
+      return;
+    wchar_t number[8];
+    std::swprintf(number, 8, L"%02d-", ++shot);
+    SaveScreenshot(window, screenshots + number + WideFromAnsi(name) + L".bmp");
+  };
   if (argc - first < 2)
   {
-    std::cerr << "usage: setup_watch [--argument <text>]... <setup.exe> <folder> [yes|no|ok|cancel]...\n";
+    std::cerr << "usage: setup_watch [--argument <text>]... [--screenshots <folder>] <setup.exe> <folder> "
+                 "[yes|no|ok|cancel]...\n";
     return 2;
   }
   std::string error;
@@ -113,6 +172,7 @@ int main(int argc, char **argv)
       idle = std::chrono::steady_clock::now();
       if (GetDlgItem(box->window, ResultMessage))
       {
+        screenshot(box->window, "result");
         std::cout << "  result dialog [" << Utf8FromWide(box->caption) << "] " << Utf8FromWide(box->text) << "\n";
         for (int id : box->buttons)
           if (id != IDOK)
@@ -142,6 +202,7 @@ int main(int argc, char **argv)
         continue;
       shownPage = &page;
       idle = std::chrono::steady_clock::now();
+      screenshot(view->window, page.name);
       std::cout << "  wizard, " << page.name << " page [" << Utf8FromWide(view->title) << "]\n      "
                 << Indented(view->text) << "\n    (buttons:";
       for (int id : view->buttons)
@@ -157,6 +218,7 @@ int main(int argc, char **argv)
         std::cout << " -> agree,";
         run.Click(view->window, LicenceAgree);
         std::this_thread::sleep_for(std::chrono::milliseconds(300));
+        screenshot(view->window, "licence-accepted");
       }
       std::cout << " -> Next\n" << std::flush;
       if (!run.Click(view->window, e2e::WizardNext))
