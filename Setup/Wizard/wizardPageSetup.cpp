@@ -64,22 +64,32 @@ void CWizardPageSetup::OnAppMessage(UINT message)
   if (message != CopyEnded || _inTick || m_setup->driverState != StateCopying)
     return;
   _inTick = true;
-  while (m_setup->driverState == StateCopying && !m_setup->IsCopyRunning())
+  Advance();
+  _inTick = false;
+}
+
+void CWizardPageSetup::Advance()
+{
+  m_setup->Step();
+  // While the worker is idle the next file starts at once; the steps after
+  // the copy (each quick, or waiting for a program it starts anyway) follow
+  // one another without a tick between them, which would only add a second
+  // to every installation.
+  for (;;)
+  {
+    int state = m_setup->driverState;
+    if (state == StateCopying ? m_setup->IsCopyRunning() : state >= StateResult || state < StateCopying)
+      break;
     m_setup->Step();
+  }
   if (m_setup->driverState == StateResult || m_setup->driverState == StateEnd)
     Finish();
-  _inTick = false;
 }
 
 void CWizardPageSetup::Tick()
 {
-  m_setup->Step();
+  Advance();
   int state = m_setup->driverState;
-  if (state == StateEnd || state == StateResult)
-  {
-    Finish();
-    return;
-  }
   if (state != StateCopying)
     return;
   std::int64_t copied = 0;

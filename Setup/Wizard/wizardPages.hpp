@@ -121,6 +121,9 @@ protected:
 
 private:
   void Tick();
+  // Runs the driver on until it waits for the worker or has ended (then
+  // ends the wizard).
+  void Advance();
   // Ends the copy worker and the wizard, with Finish.
   void Finish();
   void ShowNextPicture(std::int64_t copied);

@@ -69,7 +69,7 @@ protected:
     if (!view)
       return {};
     // Buttons change by a posted message: give it a moment.
-    for (int i = 0; i < 50 && ReadButtons(run, page) != buttons; ++i)
+    for (int i = 0; i < 250 && ReadButtons(run, page) != buttons; ++i)
       Sleep(20);
     EXPECT_EQ(ReadButtons(run, page), buttons) << Narrow(view->title);
     return *view;
