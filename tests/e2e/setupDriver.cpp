@@ -712,9 +712,10 @@ std::optional<WizardView> ProgramRun::WaitForWizardPage(int controlId, Milliseco
       if (IsWindowVisible(window) && IsWizard(window))
       {
         // The page is told by a control of its own, shown or not (a picture's
-        // area is hidden).
+        // area is hidden). It is taken once the sheet has localized it (its
+        // title no longer a "$KEY"), as it is before it is first drawn.
         HWND page = reinterpret_cast<HWND>(SendMessageW(window, PSM_GETCURRENTPAGEHWND, 0, 0));
-        if (page && GetDlgItem(page, controlId))
+        if (page && GetDlgItem(page, controlId) && WindowText(window).rfind(L"$", 0) != 0)
           return ReadWizard(window);
       }
     if (ended || Clock::now() >= deadline)

@@ -143,8 +143,8 @@ public:
   // until the box has gone.
   bool Press(const MessageBoxView &box, int button, Milliseconds timeout = StepTimeout);
 
-  // Waits until the program's wizard shows the visible control id (a control
-  // of the page expected) and reads what it shows. The wizard is never
+  // Waits until the program's wizard shows the control id (a control of the
+  // page expected), localized, and reads what it shows. The wizard is never
   // taken for a message box.
   std::optional<WizardView> WaitForWizardPage(int controlId, Milliseconds timeout = StepTimeout);
   // Clicks the visible control id of the window (a wizard button, a check
