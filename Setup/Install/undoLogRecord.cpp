@@ -2,6 +2,7 @@
 
 #include "Setup/Data/logRecord.hpp"
 #include "Setup/Install/fileQueries.hpp"
+#include "Setup/System/gameListGuid.hpp"
 
 #include <windows.h>
 
@@ -50,12 +51,7 @@ void RemoveGameListEntry(const std::wstring &text)
   GameListIdentifier identifier;
   if (ParseGameListIdentifier(identifierText, identifier))
   {
-    GUID instance;
-    instance.Data1 = identifier.data1;
-    instance.Data2 = identifier.data2;
-    instance.Data3 = identifier.data3;
-    for (int i = 0; i < 8; ++i)
-      instance.Data4[i] = identifier.data4[i];
+    GUID instance = GuidOfIdentifier(identifier);
     if (auto remove = reinterpret_cast<GameListRemoval>(
             reinterpret_cast<void *>(GetProcAddress(library, "RemoveFromGameExplorer"))))
       remove(&instance);

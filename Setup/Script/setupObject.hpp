@@ -137,6 +137,8 @@ public:
   // Appends "letter:text" to the first log of that exact name, unless the log
   // already holds that record; nothing when there is no such log.
   void AddLogRecord(const std::wstring &logName, wchar_t letter, const std::wstring &text);
+  // AddLogRecord into every log of the product-log list.
+  void AddProductLogRecord(wchar_t letter, const std::wstring &text);
 
   // --- The temporary working folder ------------------------------------
   // The folder's name; empty when the temporary path cannot be had.
@@ -219,6 +221,49 @@ public:
   // are still there (a folder of one log may have held files of another).
   // Failures are ignored.
   void RollbackInstallLogs();
+
+  // --- System integration (Setup/System) ---------------------------------
+  // None of these shows a message unless it says so, and none stops the
+  // installation: what cannot be written is skipped.
+  //
+  // Driver state 20: loads "dsetup.dll" from the temporary working folder's
+  // "DirectX" (after unpacking "DIRECTX_INSTALLER" there), else from the
+  // source folder's, and runs its setup of the DirectX core on the source
+  // folder's "DirectX". No library: result -2; the setup's answer: negative
+  // -2, positive -1 (restart) unless a result is already recorded.
+  void RunDirectXStep();
+  // Driver state 25: runs "OpenALwEAX.exe" (from the temporary working
+  // folder, else the source folder) with "/s /r" and waits for it; any
+  // outcome but exit code 0 is shown as a warning. The result is unchanged.
+  void RunOpenALStep();
+  // Driver state 28: lets each "name:program" of the firewall list through
+  // the firewall, recording "W" with the program's path in the product logs
+  // when that succeeded. Failures go to the log frame only.
+  void RunFirewallStep();
+  // Driver state 30, and the "createdesktop" finish action: a shell link
+  // for each shortcut of the list, in the programs folder and group (or on
+  // the desktop), common or the user's by the all-users choice. Every folder
+  // on the link's path is recorded as "D", the link as "F", in the
+  // shortcut's logs. A folder that cannot be made ends the step.
+  void CreateStartMenuShortcuts();
+  void CreateDesktopShortcuts();
+  // Driver state 40: the uninstall entry of every log ("K" in its owner
+  // logs), the product key with "MAIN" = the install folder ("K" when the key
+  // was made), the three keys of each file type ("C" each), and the
+  // registry actions with their data expanded ("K" for the local machine,
+  // "U" key:value for the current user, nothing for the classes root).
+  void RunRegistrationStep();
+  // Driver state 45, when the script names a game definition file: registers
+  // the product and its tasks through the install folder's
+  // "GameuxInstallHelper.dll" and records "G" in the product logs. A missing
+  // library or entry point, or a refused registration: result 3.
+  void RunGameExplorerStep();
+  // Driver state 48: runs each program of the run list from the install
+  // folder, waits for it and deletes its file; the wizard is hidden
+  // meanwhile. A program that does not start is skipped.
+  void RunProgramList();
+  // The window that owns the system's dialogs: the wizard's while it is up.
+  HWND MainWindow() const;
 
   // Fields in the order of a run's life; defaults as a script that says
   // nothing about them leaves them.
@@ -341,6 +386,8 @@ private:
   int ReportResult();
   void ReadDirectXVersion();
   void RunTickedFinishActions();
+  void CreateShortcuts(const OwnedList<CSetupFileItem> &shortcuts, bool desktop);
+  void RegisterUninstallEntries();
   // The medium switch of the copy step: true once the item's medium is in a
   // drive (found at once, or by the medium prompt).
   bool SwitchMedium(CCdRom *medium);

@@ -1,6 +1,7 @@
 #include "Setup/Shell/finishActions.hpp"
 
 #include "Setup/Install/fileQueries.hpp"
+#include "Setup/Shell/programStart.hpp"
 
 #include <shellapi.h>
 
@@ -34,21 +35,6 @@ std::wstring ReplaceAll(std::wstring text, const std::wstring &what, const std::
   return text;
 }
 
-// Starts application; answers the process handle (the thread handle is
-// closed here), or null when the start failed.
-HANDLE StartProgram(const std::wstring &application, std::wstring commandLine, const std::wstring &workingFolder)
-{
-  STARTUPINFOW startup{};
-  startup.cb = sizeof startup;
-  PROCESS_INFORMATION process{};
-  // CreateProcessW may write into the command line, so it gets our own copy.
-  if (!CreateProcessW(application.c_str(), commandLine.empty() ? nullptr : commandLine.data(), nullptr, nullptr, FALSE,
-                      FinishActionCreationFlags, nullptr, workingFolder.empty() ? nullptr : workingFolder.c_str(),
-                      &startup, &process))
-    return nullptr;
-  CloseHandle(process.hThread);
-  return process.hProcess;
-}
 } // namespace
 
 FinishAction ParseFinishAction(const std::wstring &line)

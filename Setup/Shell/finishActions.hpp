@@ -36,9 +36,6 @@ struct ProgramLaunch
 };
 ProgramLaunch BuildProgramLaunch(const std::wstring &folder, const std::wstring &file);
 
-// The creation flags of every program a finish action starts.
-inline constexpr DWORD FinishActionCreationFlags = CREATE_DEFAULT_ERROR_MODE | NORMAL_PRIORITY_CLASS;
-
 // Runs one ticked action. createDesktopShortcuts is called for "E" with
 // folder letter "A" and the file "createdesktop" (any case).
 void RunFinishAction(const std::wstring &line, const std::wstring &installFolder, const std::wstring &sourceFolder,

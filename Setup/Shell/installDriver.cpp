@@ -67,33 +67,33 @@ bool CSetupObject::Step()
     next = 20;
     break;
   case DriverAction::DirectX:
-    // The DirectX runtime's installation (silent mode, or dialog mode with
-    // the needed flag) comes with the prerequisites.
+    if (directXMode == DirectXSilent || (directXMode == DirectXDialog && directXNeeded))
+      RunDirectXStep();
     next = 25;
     break;
   case DriverAction::OpenAL:
-    // The OpenAL installer, when the flag is set, comes with the prerequisites.
+    if (openAL)
+      RunOpenALStep();
     next = 28;
     break;
   case DriverAction::Firewall:
-    // Firewall exceptions come with the system integration.
+    RunFirewallStep();
     next = 30;
     break;
   case DriverAction::StartMenu:
-    // Start-menu shortcuts come with the system integration.
+    CreateStartMenuShortcuts();
     next = 40;
     break;
   case DriverAction::Registration:
-    // The uninstall entry, product key, file types and registry actions come
-    // with the system integration.
+    RunRegistrationStep();
     next = 45;
     break;
   case DriverAction::GameExplorer:
-    // The game list entry comes with the system integration.
+    RunGameExplorerStep();
     next = 48;
     break;
   case DriverAction::RunPrograms:
-    // The run list's programs come with the prerequisites.
+    RunProgramList();
     next = 50;
     break;
   case DriverAction::WriteLogs:

@@ -46,10 +46,11 @@ void CSetupObject::RunTickedFinishActions()
   for (std::size_t i = 0; i < finishActions.size() && i < MaxFinishActions; ++i)
     if (finishChoices[i] == 1)
       RunFinishAction(finishActions[i], installFolder, sourceFolder, LanguageSuffix(),
-                      []
+                      [this]
                       {
-                        // Desktop shortcuts and rewriting the logs come with
-                        // the system integration.
+                        CreateDesktopShortcuts();
+                        // The logs on disk must name the new links too.
+                        WriteInstallLogs();
                       });
 }
 

@@ -29,6 +29,9 @@ public:
   // The caption of message boxes and windows that have none of their own.
   const wchar_t *m_pszAppName = L"Setup";
   HINSTANCE m_hInstance = nullptr;
+  // The window that stands for the program while it is shown (the wizard's
+  // sheet); null when there is none.
+  HWND m_hMainWnd = nullptr;
 
   // The one application object, or null.
   static CWinApp *Current();

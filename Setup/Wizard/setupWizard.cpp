@@ -36,7 +36,15 @@ CSetupWizardDlg::CSetupWizardDlg(CSetupObject *setup) : CPropertySheet(nullptr),
   SetWizardMode();
 }
 
-void CSetupWizardDlg::OnInitialized() { UpdateButtons(); }
+void CSetupWizardDlg::OnInitialized()
+{
+  // The steps after the copy run while the sheet is up; it is the window
+  // they own their dialogs with, and the one hidden while run-list programs
+  // run.
+  if (CWinApp *application = CWinApp::Current())
+    application->m_hMainWnd = m_hWnd;
+  UpdateButtons();
+}
 
 void CSetupWizardDlg::UpdateButtons()
 {
@@ -91,5 +99,8 @@ LRESULT CSetupWizardDlg::OnSysCommand(WPARAM wParam, LPARAM lParam)
 bool RunSetupWizard(CSetupObject &setup)
 {
   CSetupWizardDlg wizard(&setup);
-  return wizard.DoModal() == ID_WIZFINISH;
+  bool finished = wizard.DoModal() == ID_WIZFINISH;
+  if (CWinApp *application = CWinApp::Current())
+    application->m_hMainWnd = nullptr;
+  return finished;
 }

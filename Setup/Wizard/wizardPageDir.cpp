@@ -1,4 +1,5 @@
 #include "El/Stringtable/textLookup.hpp"
+#include "Setup/Install/folderPaths.hpp"
 #include "Setup/Script/setupObject.hpp"
 #include "Setup/Wizard/wizardPages.hpp"
 #include "Setup/Wizard/wizardRules.hpp"
@@ -10,13 +11,6 @@ namespace
 {
 constexpr int MaxPathLength = 260;
 constexpr double GiB = 1073741824.0;
-
-std::wstring WithBackslash(std::wstring path)
-{
-  if (path.empty() || path.back() != L'\\')
-    path += L'\\';
-  return path;
-}
 
 std::wstring SystemErrorText(DWORD error)
 {

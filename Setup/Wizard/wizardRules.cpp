@@ -88,13 +88,6 @@ std::wstring DirectXVersionText(DWORD version, DWORD revision, const std::wstrin
   return text;
 }
 
-std::wstring PathWithoutTrailingSeparator(const std::wstring &path)
-{
-  if (path.size() >= 4 && (path.back() == L'\\' || path.back() == L'/'))
-    return path.substr(0, path.size() - 1);
-  return path;
-}
-
 int ResultBoxId(int action)
 {
   static const int ids[] = {1023, 1024, 1025, 1026, 1027, 1028, 1029, 1030, 1032, 1031};

@@ -51,10 +51,6 @@ int ProgressPosition(std::int64_t copied, std::int64_t total);
 // a later version; "3" below that.
 std::wstring DirectXVersionText(DWORD version, DWORD revision, const std::wstring &notFound);
 
-// The install folder shown on the destination page: one final backslash or
-// slash removed when the path has at least four characters ("C:\" keeps its).
-std::wstring PathWithoutTrailingSeparator(const std::wstring &path);
-
 // The result dialog's check box of finish action i (0 to 9): 1023 to 1030,
 // then 1032, then 1031 (the two lowest boxes have their identifiers swapped).
 int ResultBoxId(int action);

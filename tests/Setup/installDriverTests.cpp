@@ -39,6 +39,10 @@ TEST(InstallDriverStep, TheCopyPhaseRunsFromTenThroughTheIntegrationStepsToTheRe
 {
   CSetupObject setup;
   setup.AddCopiedBytes(1234);
+  // No OpenAL installer to run, and a product key of the test's own for the
+  // registry step.
+  setup.openAL = false;
+  setup.productKey = L"Software\\QorSetupTests\\DriverRun";
   setup.driverState = StateCopyStart;
   const int expected[] = {11, 12, 20, 25, 28, 30, 40, 45, 48, 50, StateResult};
   for (int next : expected)
@@ -48,6 +52,7 @@ TEST(InstallDriverStep, TheCopyPhaseRunsFromTenThroughTheIntegrationStepsToTheRe
   }
   EXPECT_EQ(setup.CopiedBytes(), 0);
   EXPECT_EQ(setup.resultCode, ResultSuccess);
+  RegDeleteTreeW(HKEY_LOCAL_MACHINE, L"Software\\QorSetupTests");
 }
 
 TEST(InstallDriverStep, TheCopyStepWaitsWhileTheWorkerRuns)

@@ -1,6 +1,7 @@
 // The wizard's rules that have no window: the page sequence, the buttons,
 // the space arithmetic, the texts the pages show, the result dialog's boxes
 // and layout.
+#include "Setup/Install/folderPaths.hpp"
 #include "Setup/Wizard/wizardRules.hpp"
 
 #include <gtest/gtest.h>

@@ -87,20 +87,27 @@ class SetupCopy : public ::testing::Test
 protected:
   void SetUp() override
   {
+    e2e::RemoveProductRegistration();
     ASSERT_FALSE(_folder.Path().empty());
     std::wstring setupExe = e2e::WindowsPathFromBuild(SETUP_EXE_PATH);
     ASSERT_TRUE(_folder.CopyIn(setupExe, L"setup.exe")) << "cannot copy " << Narrow(setupExe);
     ASSERT_TRUE(_folder.Write(L"setup.csv", e2e::SetupTable({AppName, FileCrc, FileNotFound, FileRead, NoArchive,
                                                              Failed, InsertMedium, Cancel})));
   }
-  void TearDown() override { std::filesystem::remove_all(_working); }
+  void TearDown() override
+  {
+    std::filesystem::remove_all(_working);
+    e2e::RemoveProductRegistration();
+  }
 
   std::filesystem::path Install() const { return std::filesystem::path(_folder.File(L"installed")); }
 
-  // The script's head: the product, its log, the install folder, a size.
+  // The script's head: the product, its log, the install folder, a size,
+  // and no OpenAL runtime.
   std::string Head() const
   {
-    return "A:Velq\r\nU:D:uninst.exe:Velq:Velq\r\nI:N:" + Narrow(Install().wstring()) + "\r\nL:1000000\r\n";
+    return "A:Velq\r\nU:D:uninst.exe:Velq:Velq\r\nI:N:" + Narrow(Install().wstring()) +
+           "\r\nL:1000000\r\nQ:openAL:no\r\n";
   }
 
   void Write(const std::string &name, const std::string &bytes)

@@ -39,20 +39,24 @@ class SetupWizard : public ::testing::Test
 protected:
   void SetUp() override
   {
+    e2e::RemoveProductRegistration();
     std::wstring setupExe = e2e::WindowsPathFromBuild(SETUP_EXE_PATH);
     ASSERT_TRUE(_folder.CopyIn(setupExe, L"setup.exe")) << "cannot copy " << Narrow(setupExe);
     ASSERT_TRUE(_folder.Write(L"setup.csv", e2e::SetupTable({AppName, WelcomeTitle, DirTitle, Space, SelectFolder,
                                                              NoSpace, Verify, Cancelled, ResultTitle})));
     ASSERT_TRUE(_folder.Write(L"readme.txt", "Velq"));
   }
+  void TearDown() override { e2e::RemoveProductRegistration(); }
 
   std::filesystem::path Install() const { return std::filesystem::path(_folder.File(L"installed")); }
 
-  // A script copying one file; lines add options and finish actions.
+  // A script copying one file, without the OpenAL runtime; lines add options
+  // and finish actions.
   void Script(const std::string &lines, const std::string &size = "1000")
   {
     ASSERT_TRUE(_folder.Write(L"setup.dat", "A:Velq\r\nU:D:uninst.exe:Velq:Velq\r\nI:N:" + Narrow(Install().wstring()) +
-                                                "\r\nL:" + size + "\r\nF:readme.txt:readme.txt\r\n" + lines));
+                                                "\r\nL:" + size + "\r\nQ:openAL:no\r\nF:readme.txt:readme.txt\r\n" +
+                                                lines));
   }
 
   void Start(ProgramRun &run)
@@ -158,6 +162,8 @@ TEST_F(SetupWizard, EveryOptionalPageInItsOrderAndTheLicenceGateHoldsAcrossBack)
   ASSERT_TRUE(run.Click(licence.window, WizardNext));
   ASSERT_NO_FATAL_FAILURE(ClickOnPage(run, e2e::DestinationPage, WizardNext));
   WizardView directX = ExpectPage(run, e2e::DirectXPage, BackNext);
+  // Unticked: no DirectX runtime is installed.
+  ASSERT_TRUE(run.Click(directX.window, e2e::DirectXPage));
   ASSERT_TRUE(run.Click(directX.window, WizardNext));
   ASSERT_NO_FATAL_FAILURE(e2e::CloseResultDialog(run));
   ASSERT_TRUE(run.WaitForExit()) << run.Error();

@@ -1,0 +1,109 @@
+#include "El/Stringtable/textLookup.hpp"
+#include "Es/Strings/wideText.hpp"
+#include "Setup/Install/fileQueries.hpp"
+#include "Setup/Install/folderPaths.hpp"
+#include "Setup/Script/setupObject.hpp"
+#include "Setup/Shell/programStart.hpp"
+#include "Setup/Shell/workingFolder.hpp"
+#include "Setup/System/prerequisiteRules.hpp"
+
+namespace
+{
+// DirectXSetupA of the DirectX setup library.
+using DirectXSetupFunction = INT(WINAPI *)(HWND owner, LPSTR sourcePath, DWORD flags);
+// The DirectX core with its display and sound drivers.
+constexpr DWORD DirectXCoreWithDrivers = 0x10018;
+
+constexpr int DeleteAttempts = 10;
+constexpr DWORD DeleteRetryMilliseconds = 100;
+
+// Loads a library with its own folder searched for what it needs in turn.
+HMODULE LoadLibraryFromFolder(const std::wstring &path)
+{
+  return LoadLibraryExW(path.c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
+}
+
+void DeleteWithRetries(const std::wstring &path)
+{
+  for (int attempt = 0; attempt < DeleteAttempts; ++attempt)
+  {
+    SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+    if (DeleteFileW(path.c_str()))
+      return;
+    Sleep(DeleteRetryMilliseconds);
+  }
+}
+} // namespace
+
+void CSetupObject::RunDirectXStep()
+{
+  std::wstring temporary = TemporaryFolder();
+  std::span<const char> bank = FindNamedResource("DIRECTX_INSTALLER");
+  if (!bank.empty() && !temporary.empty())
+    UnpackBankInto(bank, temporary);
+
+  HMODULE library = temporary.empty() ? nullptr : LoadLibraryFromFolder(temporary + L"\\DirectX\\dsetup.dll");
+  if (!library)
+    library = LoadLibraryFromFolder(sourceFolder + L"DirectX\\dsetup.dll");
+  if (!library)
+  {
+    resultCode = ResultDirectXError;
+    return;
+  }
+  // The setup reads its files from the medium's DirectX folder, wherever the
+  // library itself came from.
+  std::string setupFolder = AnsiFromWide(sourceFolder + L"DirectX");
+  int setupResult = -1;
+  if (auto setup =
+          reinterpret_cast<DirectXSetupFunction>(reinterpret_cast<void *>(GetProcAddress(library, "DirectXSetupA"))))
+    setupResult = setup(MainWindow(), setupFolder.data(), DirectXCoreWithDrivers);
+  FreeLibrary(library);
+  resultCode = DirectXResultAfter(resultCode, setupResult);
+}
+
+void CSetupObject::RunOpenALStep()
+{
+  FillTemporaryFolder();
+  std::wstring program = TemporaryFolder() + L"\\OpenALwEAX.exe";
+  if (TemporaryFolder().empty() || !CanReadFile(program))
+    program = sourceFolder + L"OpenALwEAX.exe";
+
+  InstallerStart start = InstallerStart::Ran;
+  long exitCode = 0;
+  // The path is quoted, so a folder with blanks still reaches the installer
+  // as one argument.
+  if (HANDLE process = StartProgram(program, L"\"" + program + L"\" /s /r", std::wstring()))
+    exitCode = static_cast<long>(static_cast<std::int32_t>(WaitForProgram(process)));
+  else
+  {
+    DWORD error = GetLastError();
+    start = error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND ? InstallerStart::Missing
+                                                                           : InstallerStart::Failed;
+  }
+
+  OpenALMessage message = OpenALMessageFor(start, exitCode);
+  if (!message.key.empty())
+    MessageBoxKey(message.key.c_str(), MB_ICONWARNING);
+  else if (!message.text.empty())
+    MessageBox(message.text, MB_ICONWARNING);
+}
+
+void CSetupObject::RunProgramList()
+{
+  HWND window = MainWindow();
+  if (window)
+    ShowWindow(window, SW_HIDE);
+  std::wstring folder = WithBackslash(installFolder);
+  for (const std::wstring &entry : runList)
+  {
+    std::wstring program = folder + entry;
+    HANDLE process = StartProgram(program, std::wstring(), folder);
+    if (!process)
+      continue;
+    WaitForProgram(process);
+    // The program may still hold its file for a moment after it ended.
+    DeleteWithRetries(program);
+  }
+  if (window)
+    ShowWindow(window, SW_SHOW);
+}
