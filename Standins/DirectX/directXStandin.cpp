@@ -5,8 +5,7 @@
 //   getversion  what DirectXSetupGetVersion returns (default 1; 0 is a
 //               failure and leaves the caller's values alone)
 //   setup       what DirectXSetupA returns (default 0)
-// Every call is a line in "dsetupCalls.txt" beside it. Built twice: the full
-// library, and one without DirectXSetupA.
+// Every call is a line in "dsetupCalls.txt" beside it.
 #include "Standins/Common/standinFiles.hpp"
 
 #include <windows.h>
@@ -34,7 +33,6 @@ extern "C" __declspec(dllexport) INT WINAPI DirectXSetupGetVersion(DWORD *versio
   return result;
 }
 
-#ifndef DIRECTX_WITHOUT_SETUP
 extern "C" __declspec(dllexport) INT WINAPI DirectXSetupA(HWND, LPSTR sourcePath, DWORD flags)
 {
   char hex[16];
@@ -42,4 +40,3 @@ extern "C" __declspec(dllexport) INT WINAPI DirectXSetupA(HWND, LPSTR sourcePath
   Record(std::string("DirectXSetupA ") + (sourcePath ? sourcePath : "(null)") + hex);
   return static_cast<INT>(standin::SettingNumber(Settings(), "setup", 0));
 }
-#endif

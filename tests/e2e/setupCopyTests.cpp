@@ -127,7 +127,8 @@ protected:
   }
 
   // A run through the wizard that shows no message and ends with the result
-  // dialog: the copy went through.
+  // dialog: the copy went through. What it registered is taken away again,
+  // so that the next run is not asked whether to install again.
   void RunQuietly(const std::wstring &folder = {})
   {
     ProgramRun run;
@@ -135,6 +136,7 @@ protected:
     ASSERT_NO_FATAL_FAILURE(e2e::WalkToCopy(run));
     ASSERT_NO_FATAL_FAILURE(e2e::CloseResultDialog(run));
     ASSERT_TRUE(run.WaitForExit()) << run.Error();
+    e2e::RemoveProductRegistration();
   }
 
   // A run that shows the copy error, then the failure, and ends.

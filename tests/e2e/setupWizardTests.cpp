@@ -253,6 +253,7 @@ TEST_F(SetupWizard, CancelDuringALongCopyAsksAndYesLeavesNothingWhileNoLetsItFin
       ASSERT_TRUE(run.WaitForExit(std::chrono::milliseconds(120000))) << run.Error();
       EXPECT_EQ(std::filesystem::file_size(Install() / "big.dat"), 1u << 30);
       std::filesystem::remove_all(Install());
+      e2e::RemoveProductRegistration();
     }
   }
 }
@@ -285,6 +286,7 @@ TEST_F(SetupWizard, TheResultDialogRunsTheTickedActionsOnOkAndNothingOnEscape)
     EXPECT_EQ(std::filesystem::exists(_folder.File(L"one.txt")), ok);
     EXPECT_FALSE(std::filesystem::exists(_folder.File(L"two.txt")));
     std::filesystem::remove_all(Install());
+    e2e::RemoveProductRegistration();
   }
 }
 } // namespace

@@ -31,41 +31,44 @@ std::string UnixPathOf(const std::wstring &path)
 
 bool RunUnixTool(const char *tool, const std::wstring &windowsFile, std::string &output)
 {
-  std::string file = UnixPathOf(windowsFile);
-  if (file.empty())
-    return false;
   std::wstring capture = TemporaryFolder() + L"unixToolOutput.txt";
-  SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
-  HANDLE out = CreateFileW(capture.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherit, CREATE_ALWAYS, 0, nullptr);
-  if (out == INVALID_HANDLE_VALUE)
+  std::string file = UnixPathOf(windowsFile);
+  std::string captureFile = UnixPathOf(capture);
+  output = "no Linux path for the file or the capture";
+  if (file.empty() || captureFile.empty())
     return false;
+  // A program of the Linux side writes to the streams Wine itself was given,
+  // not to handles passed to it, and Wine does not wait for it: a shell
+  // sends the output to a file and renames the file once the program ended.
+  std::string script = "'" + std::string(tool) + "' '" + file + "' >'" + captureFile + ".part' 2>&1; mv '" +
+                       captureFile + ".part' '" + captureFile + "'";
+  std::wstring commandLine = L"Z:\\bin\\sh -c \"" + WideFromUtf8(script) + L"\"";
+  DeleteFileW(capture.c_str());
   STARTUPINFOW startup{};
   startup.cb = sizeof startup;
-  startup.dwFlags = STARTF_USESTDHANDLES;
-  startup.hStdOutput = out;
-  startup.hStdError = out;
-  std::wstring commandLine = WindowsPathFromBuild(tool) + L" \"" + WideFromUtf8(file) + L"\"";
   PROCESS_INFORMATION process{};
-  bool started = CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup,
-                                &process) != FALSE;
-  CloseHandle(out);
-  if (started)
+  output = "cannot start " + Utf8FromWide(commandLine);
+  if (!CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process))
+    return false;
+  CloseHandle(process.hThread);
+  CloseHandle(process.hProcess);
+  output = "no output from " + Utf8FromWide(commandLine);
+  HANDLE in = INVALID_HANDLE_VALUE;
+  for (int wait = 0; wait < 600 && in == INVALID_HANDLE_VALUE; ++wait)
   {
-    WaitForSingleObject(process.hProcess, 60000);
-    CloseHandle(process.hThread);
-    CloseHandle(process.hProcess);
+    in = CreateFileW(capture.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    if (in == INVALID_HANDLE_VALUE)
+      Sleep(100);
   }
-  HANDLE in = CreateFileW(capture.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+  if (in == INVALID_HANDLE_VALUE)
+    return false;
   output.clear();
-  if (in != INVALID_HANDLE_VALUE)
-  {
-    char buffer[4096];
-    DWORD read = 0;
-    while (ReadFile(in, buffer, sizeof buffer, &read, nullptr) && read > 0)
-      output.append(buffer, read);
-    CloseHandle(in);
-  }
+  char buffer[4096];
+  DWORD read = 0;
+  while (ReadFile(in, buffer, sizeof buffer, &read, nullptr) && read > 0)
+    output.append(buffer, read);
+  CloseHandle(in);
   DeleteFileW(capture.c_str());
-  return started;
+  return true;
 }
 } // namespace e2e
