@@ -23,6 +23,8 @@ int CSetupObject::MessageBox(const std::wstring &text, UINT type)
   const std::wstring &product = ProductName();
   for (std::size_t at = shown.find(L"%0"); at != std::wstring::npos; at = shown.find(L"%0", at + product.size()))
     shown.replace(at, 2, product);
+  if (switches.silent)
+    return (type & MB_TYPEMASK) == MB_YESNO || (type & MB_TYPEMASK) == MB_YESNOCANCEL ? IDYES : IDOK;
   const CWinApp *app = CWinApp::Current();
   return ShowMessageBox()(shown.c_str(), app ? app->m_pszAppName : L"", type);
 }

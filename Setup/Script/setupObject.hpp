@@ -7,6 +7,7 @@
 #include "Setup/Install/crcFile.hpp"
 #include "Setup/Install/setupFileItem.hpp"
 #include "Setup/Install/setupLogFileItem.hpp"
+#include "Setup/Shell/commandSwitches.hpp"
 #include "Setup/System/registryAction.hpp"
 #include "Setup/Wizard/appFramework.hpp"
 #include "Setup/Wizard/pictureItem.hpp"
@@ -77,7 +78,9 @@ public:
 
   // --- Talking to the user ---------------------------------------------
   // A message box without an owner, the application title as caption, "%0"
-  // in text replaced by the product name; answers the button pressed.
+  // in text replaced by the product name; answers the button pressed. A
+  // silent run shows nothing and answers the safe button: Yes to a question
+  // (go on, install over), OK otherwise.
   int MessageBox(const std::wstring &text, UINT type);
   // LocalizeKey(key), then MessageBox.
   int MessageBoxKey(const wchar_t *key, UINT type);
@@ -269,6 +272,14 @@ public:
   // nothing about them leaves them.
   int driverState = StateStartup;
   int resultCode = ResultSuccess;
+  // The process's exit status, set when the result is reported: the result
+  // code, 4 for a success whose DirectX installation failed, 3010 for a
+  // success that needs a restart.
+  int exitCode = 0;
+  // What the command line's switches ask for (all off without any).
+  CommandSwitches switches;
+  // The desktop shortcuts were made (by the finish action or /DESKTOP).
+  bool desktopShortcutsMade = false;
   // The current directory at start, with a trailing backslash.
   std::wstring sourceFolder;
   std::wstring installFolder = L"C:\\Program Files\\Marrowdyne";
@@ -382,11 +393,16 @@ private:
   // startupChecks.cpp, resultReport.cpp).
   int RunStartupChecks();
   int RunWizard();
+  // State 1 of a silent run: the copy and the steps after it, without the
+  // wizard.
+  int RunUnattended();
   int RunCopyStep();
   int ReportResult();
   void ReadDirectXVersion();
   void RunTickedFinishActions();
   void CreateShortcuts(const OwnedList<CSetupFileItem> &shortcuts, bool desktop);
+  // The desktop shortcuts, then the logs written again to name them.
+  void CreateDesktopShortcutsAndRecord();
   void RegisterUninstallEntries();
   // The medium switch of the copy step: true once the item's medium is in a
   // drive (found at once, or by the medium prompt).
@@ -396,6 +412,11 @@ private:
   HMODULE _resourceModule = nullptr;
   bool _resourceModuleTried = false;
 };
+
+// The process's exit status for a result code: -2 (success, DirectX failed)
+// gives 4, -1 (restart needed) 3010, the errors and cancellation their own
+// code, anything else 0.
+int ExitCodeOf(int resultCode);
 
 // Values of the whole process beside the object.
 // The text of "%0": the script's product name.

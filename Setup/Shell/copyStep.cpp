@@ -63,6 +63,10 @@ bool CSetupObject::SwitchMedium(CCdRom *medium)
     return true;
   if (FindMedium(*medium, currentMediumRoot))
     return true;
+  // Only a person can insert a disc: the prompt appears in a silent run
+  // too, unless the command line makes a missing medium an error.
+  if (switches.noPrompt)
+    return false;
   CInsertCdRomDlg prompt(this, medium, &currentMediumRoot);
   return prompt.DoModal() == IDOK;
 }

@@ -1,5 +1,6 @@
 #include "Setup/Shell/installDriver.hpp"
 
+#include "Setup/Install/folderPaths.hpp"
 #include "Setup/Script/setupObject.hpp"
 #include "Setup/Wizard/setupWizard.hpp"
 
@@ -111,6 +112,8 @@ bool CSetupObject::Step()
 int CSetupObject::RunWizard()
 {
   FillTemporaryFolder();
+  if (switches.silent)
+    return RunUnattended();
   // The copy and the steps after it run inside the wizard, from its last
   // page; it ends with Finish once they are done.
   if (!RunSetupWizard(*this))
@@ -118,6 +121,27 @@ int CSetupObject::RunWizard()
     // Whatever the worker still writes must end before the undoing.
     StopCopy();
     resultCode = ResultCancelled;
+  }
+  return StateResult;
+}
+
+int CSetupObject::RunUnattended()
+{
+  // What the destination page would have checked and settled.
+  if (installFolder.empty())
+  {
+    resultCode = ResultError;
+    return StateResult;
+  }
+  installFolder = WithBackslash(installFolder);
+  // The copy page's ticks, without the page: the worker's end wakes the
+  // loop instead of a timer.
+  driverState = StateCopyStart;
+  while (driverState != StateResult && driverState != StateEnd)
+  {
+    if (driverState == 11 && IsCopyRunning())
+      WaitForCopyEnd(1000);
+    Step();
   }
   return StateResult;
 }

@@ -5,6 +5,7 @@
 
 int CSetupObject::ReportResult()
 {
+  exitCode = ExitCodeOf(resultCode);
   if (resultCode == ResultDirectXError)
   {
     MessageBoxKey(L"SETUP_STR_RESULT_DIRECTX_ERROR", MB_ICONWARNING);
@@ -14,7 +15,10 @@ int CSetupObject::ReportResult()
   switch (resultCode)
   {
   case ResultRestart:
-    if (MessageBoxKey(L"SETUP_STR_RESULT_RESTART", MB_YESNO | MB_ICONQUESTION) == IDYES)
+    // The exit code tells whoever started a run that may not restart.
+    if (switches.noRestart)
+      break;
+    if (switches.silent || MessageBoxKey(L"SETUP_STR_RESULT_RESTART", MB_YESNO | MB_ICONQUESTION) == IDYES)
       ExitWindowsEx(EWX_REBOOT, 0);
     break;
   case ResultInternalError:
@@ -30,8 +34,13 @@ int CSetupObject::ReportResult()
     RollbackInstallLogs();
     break;
   default:
-    ShowResultDialog();
-    RunTickedFinishActions();
+    if (!switches.silent)
+    {
+      ShowResultDialog();
+      RunTickedFinishActions();
+    }
+    if (switches.desktop && !desktopShortcutsMade)
+      CreateDesktopShortcutsAndRecord();
     break;
   }
 
@@ -41,17 +50,20 @@ int CSetupObject::ReportResult()
   return StateEnd;
 }
 
+void CSetupObject::CreateDesktopShortcutsAndRecord()
+{
+  CreateDesktopShortcuts();
+  desktopShortcutsMade = true;
+  // The logs on disk must name the new links too.
+  WriteInstallLogs();
+}
+
 void CSetupObject::RunTickedFinishActions()
 {
   for (std::size_t i = 0; i < finishActions.size() && i < MaxFinishActions; ++i)
     if (finishChoices[i] == 1)
       RunFinishAction(finishActions[i], installFolder, sourceFolder, LanguageSuffix(),
-                      [this]
-                      {
-                        CreateDesktopShortcuts();
-                        // The logs on disk must name the new links too.
-                        WriteInstallLogs();
-                      });
+                      [this] { CreateDesktopShortcutsAndRecord(); });
 }
 
 int CSetupObject::ShowResultDialog()
@@ -59,4 +71,21 @@ int CSetupObject::ShowResultDialog()
   CResultOK dialog(this);
   dialog.DoModal();
   return 1;
+}
+
+int ExitCodeOf(int resultCode)
+{
+  switch (resultCode)
+  {
+  case ResultDirectXError:
+    return 4;
+  case ResultRestart:
+    return 3010;
+  case ResultInternalError:
+  case ResultCancelled:
+  case ResultError:
+    return resultCode;
+  default:
+    return 0;
+  }
 }

@@ -31,9 +31,19 @@ bool CQorSetupApp::InitInstance()
 {
   EnableControlContainer();
 
-  StartupOptions options = ParseStartupOptions(ProcessArguments());
-  setup.debug = options.debug;
-  setup.resourceModulePath = options.resourceModulePath;
+  CommandSwitches switches = ReadCommandSwitches(ArgumentText(GetCommandLineW()));
+  if (switches.used)
+  {
+    setup.switches = switches;
+    setup.debug = switches.debug;
+    setup.resourceModulePath = switches.resourceModulePath;
+  }
+  else
+  {
+    StartupOptions options = ParseStartupOptions(ProcessArguments());
+    setup.debug = options.debug;
+    setup.resourceModulePath = options.resourceModulePath;
+  }
 
   // The column of the table is chosen before any text is loaded.
   SetStringtableLanguage(ChooseLanguage(GetUserDefaultLangID()).name);
@@ -42,6 +52,16 @@ bool CQorSetupApp::InitInstance()
   _title = LocalizeKey(L"SETUP_STR_APP_NAME");
   _savedAppName = m_pszAppName;
   m_pszAppName = _title.c_str();
+
+  // Nothing is done on a command line that cannot be trusted to say what
+  // was meant.
+  if (!setup.switches.unknown.empty())
+  {
+    setup.MessageBox(L"Unknown switch: " + setup.switches.unknown.front() + L"\n\nKnown switches: " + KnownSwitchesText,
+                     MB_ICONERROR);
+    setup.exitCode = ResultInternalError;
+    return false;
+  }
 
   setup.driverState = StateStartup;
   while (setup.Step())
@@ -54,7 +74,8 @@ int CQorSetupApp::ExitInstance()
 {
   if (_savedAppName)
     m_pszAppName = _savedAppName;
-  return CWinApp::ExitInstance();
+  CWinApp::ExitInstance();
+  return setup.exitCode;
 }
 
 void CQorSetupApp::ApplyProductName(const std::wstring &productName)

@@ -70,6 +70,11 @@ int CSetupObject::RunStartupChecks()
     directXNeeded = 1;
     ReadDirectXVersion();
   }
+  // What the command line says overrides the script.
+  if (switches.installFolder)
+    installFolder = *switches.installFolder;
+  if (switches.allUsers)
+    allUsers = 1;
 
   if (ProductKeyExists(productKey) && MessageBoxKey(L"SETUP_STR_ALREADY_INSTALLED", MB_YESNO | MB_ICONQUESTION) == IDNO)
   {

@@ -69,11 +69,11 @@ void CSetupObject::RunOpenALStep()
     program = sourceFolder + L"OpenALwEAX.exe";
 
   InstallerStart start = InstallerStart::Ran;
-  long exitCode = 0;
+  long installerExit = 0;
   // The path is quoted, so a folder with blanks still reaches the installer
   // as one argument.
   if (HANDLE process = StartProgram(program, L"\"" + program + L"\" /s /r", std::wstring()))
-    exitCode = static_cast<long>(static_cast<std::int32_t>(WaitForProgram(process)));
+    installerExit = static_cast<long>(static_cast<std::int32_t>(WaitForProgram(process)));
   else
   {
     DWORD error = GetLastError();
@@ -81,7 +81,7 @@ void CSetupObject::RunOpenALStep()
                                                                            : InstallerStart::Failed;
   }
 
-  OpenALMessage message = OpenALMessageFor(start, exitCode);
+  OpenALMessage message = OpenALMessageFor(start, installerExit);
   if (!message.key.empty())
     MessageBoxKey(message.key.c_str(), MB_ICONWARNING);
   else if (!message.text.empty())

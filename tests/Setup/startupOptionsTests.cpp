@@ -1,3 +1,5 @@
+#include "Setup/Script/setupObject.hpp"
+#include "Setup/Shell/commandSwitches.hpp"
 #include "Setup/Shell/startupOptions.hpp"
 
 #include <gtest/gtest.h>
@@ -36,6 +38,54 @@ TEST(StartupOptions, AnyOtherSingleArgumentNamesTheResourceModule)
 TEST(StartupOptions, ProcessArgumentsLeaveOutTheProgramName)
 {
   EXPECT_EQ(ProcessArguments().size(), static_cast<std::size_t>(__argc - 1));
+}
+
+TEST(CommandSwitches, EverySwitchInAnyCase)
+{
+  CommandSwitches all = ReadCommandSwitches(
+      L"/s /NoPrompt /ALLUSERS /desktop /NORESTART /Debug /LOG=C:\\log.txt /MODULE=\"D:\\my res.dll\"");
+  EXPECT_TRUE(all.used && all.silent && all.noPrompt && all.allUsers && all.desktop && all.noRestart && all.debug);
+  EXPECT_EQ(all.logFile, L"C:\\log.txt");
+  EXPECT_EQ(all.resourceModulePath, L"D:\\my res.dll");
+  EXPECT_FALSE(all.installFolder);
+  EXPECT_TRUE(all.unknown.empty());
+
+  CommandSwitches none = ReadCommandSwitches(L"");
+  EXPECT_FALSE(none.used || none.silent);
+}
+
+TEST(CommandSwitches, TheFolderIsTheRestOfTheLineBlanksAndQuotesAllowed)
+{
+  EXPECT_EQ(*ReadCommandSwitches(L"/S /D=C:\\My Games\\Velq  ").installFolder, L"C:\\My Games\\Velq");
+  EXPECT_EQ(*ReadCommandSwitches(L"/D=\"C:\\My Games\\Velq\"").installFolder, L"C:\\My Games\\Velq");
+  // Quoted whole, as a program passing it as one argument writes it.
+  EXPECT_EQ(*ReadCommandSwitches(L"/S \"/D=C:\\My Games\"").installFolder, L"C:\\My Games");
+  // Everything after /D= is the folder, switches included.
+  EXPECT_EQ(*ReadCommandSwitches(L"/D=C:\\x /S").installFolder, L"C:\\x /S");
+}
+
+TEST(CommandSwitches, UnknownWordsAreKeptAndAreNoSwitch)
+{
+  CommandSwitches switches = ReadCommandSwitches(L"/S /QUIET extra");
+  EXPECT_TRUE(switches.used);
+  EXPECT_EQ(switches.unknown, (std::vector<std::wstring>{L"/QUIET", L"extra"}));
+  // Without a known switch the line is not read this way: the old
+  // single-argument rule takes it.
+  EXPECT_FALSE(ReadCommandSwitches(L"/QUIET").used);
+  EXPECT_FALSE(ReadCommandSwitches(L"-debug").used);
+  EXPECT_EQ(ArgumentText(L"\"C:\\a b\\setup.exe\"  /S /D=x"), L"/S /D=x");
+  EXPECT_EQ(ArgumentText(L"setup.exe"), L"");
+}
+
+TEST(ExitCodes, EachResultHasItsCode)
+{
+  EXPECT_EQ(ExitCodeOf(ResultSuccess), 0);
+  EXPECT_EQ(ExitCodeOf(ResultInternalError), 1);
+  EXPECT_EQ(ExitCodeOf(ResultCancelled), 2);
+  EXPECT_EQ(ExitCodeOf(ResultError), 3);
+  EXPECT_EQ(ExitCodeOf(ResultDirectXError), 4);
+  EXPECT_EQ(ExitCodeOf(ResultRestart), 3010);
+  EXPECT_EQ(ExitCodeOf(17), 0);
 }
 
 TEST(LanguageChoice, EachListedLanguageHasItsNameAndSuffixWhateverTheSublanguage)

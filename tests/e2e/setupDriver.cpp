@@ -783,6 +783,14 @@ bool ProgramRun::WaitForExit(Milliseconds timeout)
   return false;
 }
 
+long ProgramRun::ExitCode() const
+{
+  DWORD code = 0;
+  if (!_process || !GetExitCodeProcess(_process, &code) || code == STILL_ACTIVE)
+    return -1;
+  return static_cast<long>(code);
+}
+
 std::string ProgramRun::DescribeWindows() const
 {
   std::string description;

@@ -163,6 +163,9 @@ public:
 
   const std::string &Error() const { return _error; }
   DWORD ProcessId() const { return _processId; }
+  // The ended program's exit status; -1 while it runs or when it cannot be
+  // read.
+  long ExitCode() const;
 
 private:
   bool StartDirect(const std::wstring &program, const std::wstring &folder, const RunOptions &options);

@@ -143,6 +143,7 @@ protected:
     ASSERT_NO_FATAL_FAILURE(AnswerNextBox(run, {caption, fileReadText, MessageIcon::Error, {IDOK}}, IDOK));
     ASSERT_NO_FATAL_FAILURE(AnswerNextBox(run, {caption, internalErrorText, MessageIcon::Warning, {IDOK}}, IDOK));
     ASSERT_TRUE(run.WaitForExit()) << run.Error();
+    EXPECT_EQ(run.ExitCode(), 1);
   }
 
   std::wstring ScriptPath() const { return _folder.File(L"setup.dat"); }

@@ -12,6 +12,7 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <tuple>
 
 namespace
 {
@@ -151,6 +152,36 @@ protected:
 
   std::string Calls(const std::wstring &file) const { return TempFolder::Read(std::filesystem::path(file)); }
 
+  // What an installation into install left on the machine, with that folder
+  // written as "<install>": every file and its bytes, the values written,
+  // the links as lnkinfo reads them.
+  std::string Snapshot(const std::wstring &install) const
+  {
+    std::string text;
+    for (const auto &entry : std::filesystem::recursive_directory_iterator(install))
+      text += Narrow(entry.path().wstring()) + "\n" +
+              (entry.is_regular_file() ? TempFolder::Read(entry.path()) + "\n" : std::string());
+    for (const auto &[root, key, value] :
+         {std::tuple{HKEY_LOCAL_MACHINE, std::wstring(ProductKey), L"MAIN"},
+          {HKEY_LOCAL_MACHINE, std::wstring(UninstallKey), L"UninstallString"},
+          {HKEY_LOCAL_MACHINE, std::wstring(ProductKey) + L"\\Paths", L"Path"},
+          {HKEY_CURRENT_USER, std::wstring(ProductKey), L"Volume"},
+          {HKEY_CLASSES_ROOT, std::wstring(L"Velq.Save\\shell\\open\\command"), nullptr}})
+      text += Narrow(RegistryText(root, key, value)) + "\n";
+    const std::wstring group = SpecialFolder(CSIDL_COMMON_PROGRAMS) + L"\\Velq Group";
+    for (const std::wstring &link : {group + L"\\Tools\\Editor.lnk", group + L"\\Velq  Manual.lnk",
+                                     SpecialFolder(CSIDL_COMMON_DESKTOPDIRECTORY) + L"\\Velq.lnk"})
+    {
+      std::string info;
+      e2e::RunUnixTool(LNKINFO_PATH, link, info);
+      text += info.substr(info.find("Local path"), info.find("Link target identifier") - info.find("Local path"));
+    }
+    const std::string folder = Narrow(install);
+    for (std::size_t at = text.find(folder); at != std::string::npos; at = text.find(folder, at))
+      text.replace(at, folder.size(), "<install>");
+    return text;
+  }
+
   e2e::TestFolder _folder;
 };
 
@@ -169,6 +200,7 @@ TEST_F(SetupSystem, AFullInstallRegistersTheProductAndItsLogListsEverything)
   ASSERT_NO_FATAL_FAILURE(ClickOnPage(run, e2e::DestinationPage, WizardNext));
   ASSERT_NO_FATAL_FAILURE(e2e::CloseResultDialog(run));
   ASSERT_TRUE(run.WaitForExit()) << run.Error();
+  EXPECT_EQ(run.ExitCode(), 0);
 
   const std::wstring install = Install();
   const std::wstring velq = install + L"\\bin\\velq.exe";
@@ -233,6 +265,59 @@ TEST_F(SetupSystem, AFullInstallRegistersTheProductAndItsLogListsEverything)
   EXPECT_EQ(Calls(install + L"\\uninst.log"), log.Text(L"Velq"));
 }
 
+TEST_F(SetupSystem, ASilentInstallLeavesWhatTheWizardLeavesAndAFailedOneLeavesNothing)
+{
+  Script("Q:directx:silent\r\nQ:runapp:tool.exe\r\nF:GameuxInstallHelper.dll:GameuxInstallHelper.dll\r\n"
+         "E:+:A:createdesktop|Desktop shortcuts\r\n");
+  ProgramRun wizard;
+  ASSERT_NO_FATAL_FAILURE(Start(wizard));
+  std::optional<e2e::WizardView> welcome = wizard.WaitForWizardPage(e2e::WelcomePage);
+  ASSERT_TRUE(welcome) << wizard.Error();
+  ASSERT_TRUE(wizard.Click(welcome->window, 1036));
+  ASSERT_TRUE(wizard.Click(welcome->window, WizardNext));
+  ASSERT_NO_FATAL_FAILURE(ClickOnPage(wizard, e2e::DestinationPage, WizardNext));
+  ASSERT_NO_FATAL_FAILURE(e2e::CloseResultDialog(wizard));
+  ASSERT_TRUE(wizard.WaitForExit()) << wizard.Error();
+  const std::string throughTheWizard = Snapshot(Install());
+  Clean();
+
+  // Another folder, with a blank; no window at all.
+  const std::wstring folder = _folder.File(L"silent target");
+  ProgramRun silent;
+  ASSERT_TRUE(silent.Start(_folder.File(L"setup.exe"), _folder.Path(),
+                           e2e::RunOptions{{L"/S", L"/ALLUSERS", L"/DESKTOP", L"/D=" + folder}, L"en_US.UTF-8"}))
+      << silent.Error();
+  ASSERT_TRUE(silent.WaitForExit(std::chrono::milliseconds(60000))) << silent.Error();
+  EXPECT_EQ(silent.ExitCode(), 0);
+  EXPECT_EQ(Snapshot(folder), throughTheWizard);
+  Clean();
+
+  // Silent and failing (the game-list library is missing): no box, the
+  // rollback, and the error's exit code.
+  Script("Q:directx:no\r\nQ:openAL:no\r\n");
+  ProgramRun failing;
+  ASSERT_TRUE(failing.Start(_folder.File(L"setup.exe"), _folder.Path(),
+                            e2e::RunOptions{{L"/S", L"/D=" + Install() + L"2"}, L"en_US.UTF-8"}))
+      << failing.Error();
+  ASSERT_TRUE(failing.WaitForExit(std::chrono::milliseconds(60000))) << failing.Error();
+  EXPECT_EQ(failing.ExitCode(), 3);
+  EXPECT_FALSE(e2e::PathExists(Install() + L"2"));
+  EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, UninstallKey));
+
+  // An unknown switch installs nothing and says which switches there are.
+  ProgramRun unknown;
+  ASSERT_TRUE(unknown.Start(_folder.File(L"setup.exe"), _folder.Path(),
+                            e2e::RunOptions{{L"/ALLUSERS", L"/QUIET"}, L"en_US.UTF-8"}))
+      << unknown.Error();
+  std::optional<e2e::MessageBoxView> box = unknown.NextMessageBox();
+  ASSERT_TRUE(box) << unknown.Error();
+  EXPECT_EQ(box->text, L"Unknown switch: /QUIET\n\nKnown switches: /S, /D=<folder>, /ALLUSERS, /DESKTOP, "
+                       L"/NORESTART, /NOPROMPT, /LOG=<file>, /MODULE=<path>, /DEBUG");
+  ASSERT_TRUE(unknown.Press(*box, IDOK)) << unknown.Error();
+  ASSERT_TRUE(unknown.WaitForExit()) << unknown.Error();
+  EXPECT_EQ(unknown.ExitCode(), 1);
+}
+
 TEST_F(SetupSystem, DirectXAsksForARestartOrFailsWithoutItsLibrary)
 {
   // A restart refused: the run is not undone.
@@ -245,6 +330,7 @@ TEST_F(SetupSystem, DirectXAsksForARestartOrFailsWithoutItsLibrary)
     ASSERT_NO_FATAL_FAILURE(
         AnswerNextBox(run, {AppName.english, Restart.english, MessageIcon::Question, {IDYES, IDNO}}, IDNO));
     ASSERT_TRUE(run.WaitForExit()) << run.Error();
+    EXPECT_EQ(run.ExitCode(), 3010);
   }
   EXPECT_EQ(RegistryText(HKEY_LOCAL_MACHINE, ProductKey, L"MAIN"), Install());
   Clean();
@@ -258,6 +344,7 @@ TEST_F(SetupSystem, DirectXAsksForARestartOrFailsWithoutItsLibrary)
       AnswerNextBox(run, {AppName.english, DirectXFailed.english, MessageIcon::Warning, {IDOK}}, IDOK));
   ASSERT_NO_FATAL_FAILURE(e2e::CloseResultDialog(run));
   ASSERT_TRUE(run.WaitForExit()) << run.Error();
+  EXPECT_EQ(run.ExitCode(), 4);
   EXPECT_TRUE(e2e::PathExists(Install() + L"\\bin\\velq.exe"));
 }
 
@@ -299,6 +386,7 @@ TEST_F(SetupSystem, AMissingGameListLibraryFailsTheRunAndTheRollbackTakesEveryth
   ASSERT_NO_FATAL_FAILURE(e2e::WalkToCopy(run, false));
   ASSERT_NO_FATAL_FAILURE(AnswerNextBox(run, {AppName.english, Failed.english, MessageIcon::Warning, {IDOK}}, IDOK));
   ASSERT_TRUE(run.WaitForExit()) << run.Error();
+  EXPECT_EQ(run.ExitCode(), 3);
 
   EXPECT_FALSE(e2e::PathExists(Install()));
   EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, UninstallKey));

@@ -197,6 +197,7 @@ TEST_F(SetupWizard, TheDestinationRefusesAnEmptyPathATooLongOneAndTooLittleSpace
   ASSERT_TRUE(run.Click(page.window, IDCANCEL));
   ASSERT_NO_FATAL_FAILURE(ExpectBox(run, Cancelled.english, MessageIcon::Warning, {IDOK}, IDOK));
   ASSERT_TRUE(run.WaitForExit()) << run.Error();
+  EXPECT_EQ(run.ExitCode(), 2);
   ExpectNothingInstalled();
 }
 
