@@ -41,3 +41,12 @@ void CSetupObject::SetCopyWakeUp(HWND window, UINT message)
   _copyWakeMessage = message;
   Unlock();
 }
+
+bool CSetupObject::TakeFinishedFile(std::wstring &line)
+{
+  Lock();
+  line.swap(_finishedFile);
+  _finishedFile.clear();
+  Unlock();
+  return !line.empty();
+}

@@ -52,6 +52,7 @@ void CCopyWorker::CopyMember()
     stream.reset(new QIGzStream(stream.release()));
 
   std::int64_t attemptBytes = 0;
+  _attempts = 1;
   bool complete = true;
   bool stopped = false;
   for (;;)
@@ -61,6 +62,7 @@ void CCopyWorker::CopyMember()
       break;
     _crc.Crc32Update(_buffer, static_cast<std::size_t>(got));
     attemptBytes += got;
+    _bytes = attemptBytes;
     bool written = destination.Write(_buffer, static_cast<std::size_t>(got));
     stopped = CountChunk(got);
     if (!written)

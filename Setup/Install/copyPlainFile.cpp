@@ -68,6 +68,7 @@ void CCopyWorker::CopyPlainFile()
       return Fail(L"SETUP_STR_ERR_CREATE_FILE", _destination);
 
     _crc.Crc32Reset();
+    _attempts = attempt + 1;
     std::int64_t attemptBytes = 0;
     bool stopped = false;
     for (;;)
@@ -81,6 +82,7 @@ void CCopyWorker::CopyPlainFile()
         break;
       _crc.Crc32Update(_buffer, static_cast<std::size_t>(got));
       attemptBytes += got;
+      _bytes = attemptBytes;
       if (!destination.Write(_buffer, static_cast<std::size_t>(got)))
         return Fail(L"SETUP_STR_ERR_FILE_WRITE", _destination);
       if (CountChunk(got))

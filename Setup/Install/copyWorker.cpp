@@ -2,6 +2,7 @@
 
 #include "Setup/Install/fileQueries.hpp"
 #include "Setup/Script/setupObject.hpp"
+#include "Setup/Shell/runLog.hpp"
 
 #include <new>
 
@@ -103,7 +104,14 @@ void CCopyWorker::SearchArchiveFolder()
 
 void CCopyWorker::Finish()
 {
+  // Ten thousand small files would build their lines for nobody.
+  std::wstring line;
+  if (RunLog::IsOpen())
+    line = L"copied " + _source + L" to " + _destination + L": " + std::to_wstring(_bytes) + L" bytes, " +
+           (_job.verify ? L"checksum verified, " : L"no checksum, ") + std::to_wstring(_attempts) +
+           (_attempts == 1 ? L" attempt" : L" attempts");
   _setup.Lock();
+  _setup._finishedFile = std::move(line);
   _setup._copyRunning = 0;
   WakeAllConditionVariable(&_setup._copyChanged);
   // The window that drives the copy learns at once that the next file can

@@ -52,6 +52,9 @@ private:
   void Fail(const wchar_t *key, const std::wstring &path);
 
   CSetupObject &_setup;
+  // For the log file: the bytes of the last attempt and the attempts made.
+  std::int64_t _bytes = 0;
+  int _attempts = 0;
   std::wstring _source;
   std::wstring _destination;
   CopyExtraction _job;

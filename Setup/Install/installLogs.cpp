@@ -3,6 +3,7 @@
 #include "Es/Strings/wideText.hpp"
 #include "Setup/Data/logRecord.hpp"
 #include "Setup/Script/setupObject.hpp"
+#include "Setup/Shell/runLog.hpp"
 
 namespace
 {
@@ -46,12 +47,16 @@ void CSetupObject::RollbackInstallLogs()
 {
   for (const std::unique_ptr<CSetupLogFileItem> &log : logs)
     for (auto record = log->records.rbegin(); record != log->records.rend(); ++record)
-      UndoLogRecord(*record);
+      RunLog::Write(L"undo " + *record + L": " + UndoOutcomeText(UndoLogRecord(*record)));
   // A folder recorded by one log may have held files of a log undone after
   // it, and a key may have held another log's subkeys: what is still there
   // goes now that everything inside is gone.
   for (const std::unique_ptr<CSetupLogFileItem> &log : logs)
     for (auto record = log->records.rbegin(); record != log->records.rend(); ++record)
       if (IsFolderOrKey(*record))
-        UndoLogRecord(*record);
+      {
+        UndoOutcome outcome = UndoLogRecord(*record);
+        if (outcome == UndoOutcome::Removed)
+          RunLog::Write(L"undo " + *record + L" again: removed");
+      }
 }

@@ -1,5 +1,7 @@
 #include "Setup/Script/setupObject.hpp"
 
+#include "Setup/Shell/runLog.hpp"
+
 #include "El/Stringtable/textLookup.hpp"
 #include "Setup/Shell/setupApp.hpp"
 
@@ -23,6 +25,7 @@ int CSetupObject::MessageBox(const std::wstring &text, UINT type)
   const std::wstring &product = ProductName();
   for (std::size_t at = shown.find(L"%0"); at != std::wstring::npos; at = shown.find(L"%0", at + product.size()))
     shown.replace(at, 2, product);
+  RunLog::Write(L"message: " + shown);
   if (switches.silent)
     return (type & MB_TYPEMASK) == MB_YESNO || (type & MB_TYPEMASK) == MB_YESNOCANCEL ? IDYES : IDOK;
   const CWinApp *app = CWinApp::Current();

@@ -170,6 +170,9 @@ public:
   // with every "%1" replaced by the path), emptied; answers whether there
   // was one.
   bool TakeCopyError(std::wstring &text);
+  // The worker's line on the last file it finished (bytes, checksum,
+  // attempts), once; false when there is none new.
+  bool TakeFinishedFile(std::wstring &line);
   // Ends the copy worker: when it still copies, asks it to stop and waits
   // for it without limit; then ends its thread and closes its handle.
   void StopCopy();
@@ -374,6 +377,11 @@ public:
   std::optional<bool> _stagingFolderExists;
   // Counts the medium switches of the copy phase.
   int _mediumGeneration = 0;
+  // The state last written to the log file.
+  int _loggedState = -1000000;
+  // Under the lock: what the worker says of the file it finished, for the
+  // log file; empty once taken.
+  std::wstring _finishedFile;
 
 public:
   int allUsers = 0;

@@ -1,4 +1,5 @@
 #include "Setup/Script/setupObject.hpp"
+#include "Setup/Shell/runLog.hpp"
 #include "Setup/Wizard/insertCdRomDlg.hpp"
 
 int CSetupObject::RunCopyStep()
@@ -62,11 +63,21 @@ bool CSetupObject::SwitchMedium(CCdRom *medium)
   if (!medium)
     return true;
   if (FindMedium(*medium, currentMediumRoot))
+  {
+    RunLog::Write(L"medium " + medium->volumeLabel + L" found in " + currentMediumRoot);
     return true;
+  }
   // Only a person can insert a disc: the prompt appears in a silent run
   // too, unless the command line makes a missing medium an error.
   if (switches.noPrompt)
+  {
+    RunLog::Write(L"medium " + medium->volumeLabel + L" not in any drive (no prompt)");
     return false;
+  }
+  RunLog::Write(L"medium " + medium->volumeLabel + L" not in any drive: asking for it");
   CInsertCdRomDlg prompt(this, medium, &currentMediumRoot);
-  return prompt.DoModal() == IDOK;
+  bool inserted = prompt.DoModal() == IDOK;
+  RunLog::Write(inserted ? L"medium " + medium->volumeLabel + L" inserted, in " + currentMediumRoot
+                         : L"medium " + medium->volumeLabel + L" not inserted");
+  return inserted;
 }

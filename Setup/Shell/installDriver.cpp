@@ -2,6 +2,7 @@
 
 #include "Setup/Install/folderPaths.hpp"
 #include "Setup/Script/setupObject.hpp"
+#include "Setup/Shell/runLog.hpp"
 #include "Setup/Wizard/setupWizard.hpp"
 
 DriverAction ActionOfState(int state)
@@ -43,6 +44,11 @@ DriverAction ActionOfState(int state)
 
 bool CSetupObject::Step()
 {
+  if (driverState != _loggedState)
+  {
+    RunLog::Write(L"state " + std::to_wstring(driverState));
+    _loggedState = driverState;
+  }
   int next = StateResult;
   switch (ActionOfState(driverState))
   {
@@ -105,6 +111,9 @@ bool CSetupObject::Step()
     next = ReportResult();
     break;
   }
+  std::wstring finished;
+  if (TakeFinishedFile(finished))
+    RunLog::Write(finished);
   driverState = next;
   return next != StateEnd;
 }

@@ -1,11 +1,13 @@
 #include "Setup/Install/deleteFolderTree.hpp"
 #include "Setup/Script/setupObject.hpp"
 #include "Setup/Shell/finishActions.hpp"
+#include "Setup/Shell/runLog.hpp"
 #include "Setup/Wizard/resultDialog.hpp"
 
 int CSetupObject::ReportResult()
 {
   exitCode = ExitCodeOf(resultCode);
+  RunLog::Write(L"result code " + std::to_wstring(resultCode) + L", exit code " + std::to_wstring(exitCode));
   if (resultCode == ResultDirectXError)
   {
     MessageBoxKey(L"SETUP_STR_RESULT_DIRECTX_ERROR", MB_ICONWARNING);

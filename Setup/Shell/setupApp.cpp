@@ -5,8 +5,10 @@
 #include "El/Stringtable/textLookup.hpp"
 #include "Es/Strings/wideText.hpp"
 #include "Setup/Install/fileQueries.hpp"
+#include "Setup/Shell/runLog.hpp"
 #include "Setup/Shell/startupOptions.hpp"
 #include "Setup/Shell/workingFolder.hpp"
+#include "Setup/res/version.h"
 
 namespace
 {
@@ -53,6 +55,21 @@ bool CQorSetupApp::InitInstance()
   _savedAppName = m_pszAppName;
   m_pszAppName = _title.c_str();
 
+  // Nothing may change before the log that is to record it exists.
+  if (!setup.switches.logFile.empty())
+  {
+    if (!RunLog::Open(setup.switches.logFile))
+    {
+      setup.MessageBox(L"Cannot create the log file " + setup.switches.logFile + L".", MB_ICONERROR);
+      setup.exitCode = ResultInternalError;
+      return false;
+    }
+    RunLog::CaptureLogFrame();
+    RunLog::Write(L"Qor Setup " SETUP_VERSION_STRING);
+    RunLog::Write(L"command line: " + std::wstring(GetCommandLineW()));
+    RunLog::Write(L"language: " + WideFromUtf8(ChooseLanguage(GetUserDefaultLangID()).name));
+  }
+
   // Nothing is done on a command line that cannot be trusted to say what
   // was meant.
   if (!setup.switches.unknown.empty())
@@ -60,6 +77,7 @@ bool CQorSetupApp::InitInstance()
     setup.MessageBox(L"Unknown switch: " + setup.switches.unknown.front() + L"\n\nKnown switches: " + KnownSwitchesText,
                      MB_ICONERROR);
     setup.exitCode = ResultInternalError;
+    RunLog::Write(L"exit code 1");
     return false;
   }
 
@@ -75,6 +93,7 @@ int CQorSetupApp::ExitInstance()
   if (_savedAppName)
     m_pszAppName = _savedAppName;
   CWinApp::ExitInstance();
+  RunLog::Close();
   return setup.exitCode;
 }
 

@@ -1,5 +1,6 @@
 #include "Setup/Script/setupObject.hpp"
 #include "Setup/Shell/accessCheck.hpp"
+#include "Setup/Shell/runLog.hpp"
 #include "Setup/Shell/startupOptions.hpp"
 
 namespace
@@ -67,6 +68,8 @@ int CSetupObject::RunStartupChecks()
       resultCode = ResultError;
       return StateResult;
     }
+    RunLog::Write(L"script read: " + std::to_wstring(scriptLines.size()) + L" lines, " +
+                  std::to_wstring(copyList.size()) + L" items to copy, " + std::to_wstring(totalSize) + L" bytes");
     directXNeeded = 1;
     ReadDirectXVersion();
   }

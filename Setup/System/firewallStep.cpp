@@ -1,6 +1,7 @@
 #include "El/WindowsFirewall/firewall.hpp"
 #include "Setup/Install/folderPaths.hpp"
 #include "Setup/Script/setupObject.hpp"
+#include "Setup/Shell/runLog.hpp"
 #include "Setup/System/entryTexts.hpp"
 
 void CSetupObject::RunFirewallStep()
@@ -15,7 +16,9 @@ void CSetupObject::RunFirewallStep()
     std::wstring path = folder + program;
     // A failure is only written to the log frame: the game runs without the
     // exception, and the player can still allow it when asked.
-    if (WindowsFirewallAddApplication(path.c_str(), name.c_str()))
+    bool added = WindowsFirewallAddApplication(path.c_str(), name.c_str());
+    RunLog::Write(L"firewall " + path + L" (" + name + (added ? L"): let through" : L"): failed"));
+    if (added)
       AddProductLogRecord(L'W', path);
   }
 }

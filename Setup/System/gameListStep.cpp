@@ -1,6 +1,7 @@
 #include "Es/Strings/wideText.hpp"
 #include "Setup/Install/folderPaths.hpp"
 #include "Setup/Script/setupObject.hpp"
+#include "Setup/Shell/runLog.hpp"
 #include "Setup/System/entryTexts.hpp"
 #include "Setup/System/gameListGuid.hpp"
 
@@ -29,6 +30,8 @@ void CreateTasks(CreateTaskFunction createTask, int scope, GUID &instance, int s
     std::string arguments = AnsiFromWide(task.arguments);
     createTask(scope, &instance, supportTask, static_cast<int>(index), name.c_str(), program.c_str(),
                arguments.c_str());
+    RunLog::Write(std::wstring(supportTask ? L"game list support task " : L"game list play task ") +
+                  std::to_wstring(index) + L" " + task.name + L": " + folder + task.program + L" " + task.arguments);
   }
 }
 } // namespace
@@ -42,6 +45,7 @@ void CSetupObject::RunGameExplorerStep()
   HMODULE library = LoadLibraryW(libraryPath.c_str());
   if (!library)
   {
+    RunLog::Write(L"game list: " + libraryPath + L" does not load");
     resultCode = ResultError;
     return;
   }
@@ -56,12 +60,15 @@ void CSetupObject::RunGameExplorerStep()
   if (!addToGameList || !createTask ||
       addToGameList(definition.c_str(), installFolderText.c_str(), scope, &instance) < 0)
   {
+    RunLog::Write(L"game list: " + folder + gameExplorerFile + L" not registered");
     resultCode = ResultError;
     FreeLibrary(library);
     return;
   }
   CreateTasks(createTask, scope, instance, 0, playTasks, folder);
   CreateTasks(createTask, scope, instance, 1, supportTasks, folder);
-  AddProductLogRecord(L'G', FormatGameListIdentifier(IdentifierOfGuid(instance)) + L":" + libraryPath);
+  std::wstring identifier = FormatGameListIdentifier(IdentifierOfGuid(instance));
+  RunLog::Write(L"game list: " + folder + gameExplorerFile + L" registered as " + identifier);
+  AddProductLogRecord(L'G', identifier + L":" + libraryPath);
   FreeLibrary(library);
 }

@@ -4,6 +4,7 @@
 #include "Setup/Install/folderPaths.hpp"
 #include "Setup/Script/setupObject.hpp"
 #include "Setup/Shell/programStart.hpp"
+#include "Setup/Shell/runLog.hpp"
 #include "Setup/Shell/workingFolder.hpp"
 #include "Setup/System/prerequisiteRules.hpp"
 
@@ -47,6 +48,7 @@ void CSetupObject::RunDirectXStep()
     library = LoadLibraryFromFolder(sourceFolder + L"DirectX\\dsetup.dll");
   if (!library)
   {
+    RunLog::Write(L"DirectX: no dsetup.dll in the temporary or the source folder");
     resultCode = ResultDirectXError;
     return;
   }
@@ -58,6 +60,7 @@ void CSetupObject::RunDirectXStep()
           reinterpret_cast<DirectXSetupFunction>(reinterpret_cast<void *>(GetProcAddress(library, "DirectXSetupA"))))
     setupResult = setup(MainWindow(), setupFolder.data(), DirectXCoreWithDrivers);
   FreeLibrary(library);
+  RunLog::Write(L"DirectX: the setup answered " + std::to_wstring(setupResult));
   resultCode = DirectXResultAfter(resultCode, setupResult);
 }
 
@@ -81,6 +84,8 @@ void CSetupObject::RunOpenALStep()
                                                                            : InstallerStart::Failed;
   }
 
+  RunLog::Write(L"OpenAL: " + program +
+                (start == InstallerStart::Ran ? L" exited with " + std::to_wstring(installerExit) : L" did not start"));
   OpenALMessage message = OpenALMessageFor(start, installerExit);
   if (!message.key.empty())
     MessageBoxKey(message.key.c_str(), MB_ICONWARNING);
@@ -99,10 +104,15 @@ void CSetupObject::RunProgramList()
     std::wstring program = folder + entry;
     HANDLE process = StartProgram(program, std::wstring(), folder);
     if (!process)
+    {
+      RunLog::Write(L"run " + program + L": did not start");
       continue;
-    WaitForProgram(process);
+    }
+    DWORD code = WaitForProgram(process);
     // The program may still hold its file for a moment after it ended.
     DeleteWithRetries(program);
+    RunLog::Write(L"run " + program + L": exited with " + std::to_wstring(code) +
+                  (PathExists(program) ? L", its file stays" : L", its file deleted"));
   }
   if (window)
     ShowWindow(window, SW_SHOW);

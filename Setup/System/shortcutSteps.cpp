@@ -1,5 +1,6 @@
 #include "Setup/Install/folderPaths.hpp"
 #include "Setup/Script/setupObject.hpp"
+#include "Setup/Shell/runLog.hpp"
 #include "Setup/System/comScope.hpp"
 #include "Setup/System/shortcutRules.hpp"
 
@@ -19,25 +20,27 @@ std::wstring SpecialFolderPath(int folderId, HWND owner)
   return found ? std::wstring(path) : std::wstring();
 }
 
-// Writes a shell link; a link that cannot be made or saved is not reported.
-void SaveShellLink(const std::wstring &linkPath, const std::wstring &target, const std::wstring &description,
+// Writes a shell link; answers whether it was saved.
+bool SaveShellLink(const std::wstring &linkPath, const std::wstring &target, const std::wstring &description,
                    const std::wstring &arguments, const std::wstring &workingFolder)
 {
   IShellLinkW *link = nullptr;
   if (FAILED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkW,
                               reinterpret_cast<void **>(&link))))
-    return;
+    return false;
   link->SetPath(target.c_str());
   link->SetDescription(description.c_str());
   link->SetArguments(arguments.c_str());
   link->SetWorkingDirectory(workingFolder.c_str());
   IPersistFile *file = nullptr;
+  bool saved = false;
   if (SUCCEEDED(link->QueryInterface(IID_IPersistFile, reinterpret_cast<void **>(&file))))
   {
-    file->Save(linkPath.c_str(), TRUE);
+    saved = SUCCEEDED(file->Save(linkPath.c_str(), TRUE));
     file->Release();
   }
   link->Release();
+  return saved;
 }
 } // namespace
 
@@ -65,9 +68,14 @@ void CSetupObject::CreateShortcuts(const OwnedList<CSetupFileItem> &shortcuts, b
       logNames.emplace_back();
     for (const std::wstring &log : logNames)
       if (!CreateDestinationFolders(link, log))
+      {
+        RunLog::Write(L"link " + link + L": its folder cannot be made, no more links");
         return;
+      }
     std::wstring target = folder + shortcut->destination;
-    SaveShellLink(link, target, shortcut->sourceName, shortcut->arguments, LinkWorkingFolder(target));
+    // A link that cannot be made is not reported to the user.
+    bool saved = SaveShellLink(link, target, shortcut->sourceName, shortcut->arguments, LinkWorkingFolder(target));
+    RunLog::Write(L"link " + link + L" to " + target + (saved ? L": made" : L": not made"));
     for (const std::wstring &log : shortcut->logList)
       AddLogRecord(log, L'F', link);
   }

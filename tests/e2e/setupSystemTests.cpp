@@ -283,13 +283,30 @@ TEST_F(SetupSystem, ASilentInstallLeavesWhatTheWizardLeavesAndAFailedOneLeavesNo
 
   // Another folder, with a blank; no window at all.
   const std::wstring folder = _folder.File(L"silent target");
+  const std::wstring log = _folder.File(L"silent.log");
   ProgramRun silent;
-  ASSERT_TRUE(silent.Start(_folder.File(L"setup.exe"), _folder.Path(),
-                           e2e::RunOptions{{L"/S", L"/ALLUSERS", L"/DESKTOP", L"/D=" + folder}, L"en_US.UTF-8"}))
+  ASSERT_TRUE(silent.Start(
+      _folder.File(L"setup.exe"), _folder.Path(),
+      e2e::RunOptions{{L"/S", L"/ALLUSERS", L"/DESKTOP", L"/LOG=" + log, L"/D=" + folder}, L"en_US.UTF-8"}))
       << silent.Error();
   ASSERT_TRUE(silent.WaitForExit(std::chrono::milliseconds(60000))) << silent.Error();
   EXPECT_EQ(silent.ExitCode(), 0);
   EXPECT_EQ(Snapshot(folder), throughTheWizard);
+  // The log file: a time stamp on every line, and each kind of event.
+  const std::string events = Calls(log);
+  const std::string where = Narrow(folder);
+  for (const std::string &event :
+       {std::string("Qor Setup 1.0.0.0\r\n"), std::string("script read: "), std::string("state 11\r\n"),
+        "copied " + Narrow(_folder.Path()) + "velq.exe to " + where +
+            "\\bin\\velq.exe: 4 bytes, no checksum, 1 attempt",
+        "registry HKLM\\Software\\QorSetupE2E\\Velq MAIN = " + where + ": written",
+        "link " + Narrow(SpecialFolder(CSIDL_COMMON_PROGRAMS)) + "\\Velq Group\\Tools\\Editor.lnk to " + where +
+            "\\bin\\velq.exe: made",
+        "firewall " + where + "\\bin\\velq.exe (Velq Server): let through", std::string("game list: "),
+        std::string("DirectX: the setup answered 0"), std::string("result code 0, exit code 0\r\n")})
+    EXPECT_NE(events.find(event), std::string::npos) << event << "\nin\n" << events;
+  EXPECT_EQ(events.substr(0, 2), "20");
+  EXPECT_EQ(events.find("message: "), std::string::npos) << events;
   Clean();
 
   // Silent and failing (the game-list library is missing): no box, the
@@ -297,12 +314,27 @@ TEST_F(SetupSystem, ASilentInstallLeavesWhatTheWizardLeavesAndAFailedOneLeavesNo
   Script("Q:directx:no\r\nQ:openAL:no\r\n");
   ProgramRun failing;
   ASSERT_TRUE(failing.Start(_folder.File(L"setup.exe"), _folder.Path(),
-                            e2e::RunOptions{{L"/S", L"/D=" + Install() + L"2"}, L"en_US.UTF-8"}))
+                            e2e::RunOptions{{L"/S", L"/LOG=" + log, L"/D=" + Install() + L"2"}, L"en_US.UTF-8"}))
       << failing.Error();
   ASSERT_TRUE(failing.WaitForExit(std::chrono::milliseconds(60000))) << failing.Error();
   EXPECT_EQ(failing.ExitCode(), 3);
   EXPECT_FALSE(e2e::PathExists(Install() + L"2"));
   EXPECT_FALSE(KeyExists(HKEY_LOCAL_MACHINE, UninstallKey));
+  const std::string undone = Calls(log);
+  for (const std::string &event :
+       {"message: " + Narrow(Failed.english), "undo F:" + Narrow(Install()) + "2\\bin\\velq.exe: removed",
+        "undo K:" + Narrow(UninstallKey) + ": removed", std::string("result code 3, exit code 3")})
+    EXPECT_NE(undone.find(event), std::string::npos) << event << "\nin\n" << undone;
+
+  // A log that cannot be made stops the run before anything is done.
+  std::filesystem::remove_all(std::filesystem::path(Install()));
+  ProgramRun noLog;
+  ASSERT_TRUE(noLog.Start(_folder.File(L"setup.exe"), _folder.Path(),
+                          e2e::RunOptions{{L"/S", L"/LOG=" + _folder.File(L"missing\\run.log")}, L"en_US.UTF-8"}))
+      << noLog.Error();
+  ASSERT_TRUE(noLog.WaitForExit()) << noLog.Error();
+  EXPECT_EQ(noLog.ExitCode(), 1);
+  EXPECT_FALSE(e2e::PathExists(Install()));
 
   // An unknown switch installs nothing and says which switches there are.
   ProgramRun unknown;
