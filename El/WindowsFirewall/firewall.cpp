@@ -182,13 +182,32 @@ HRESULT WindowsFirewallAddApp(INetFwProfile *fwProfile, const wchar_t *fwProcess
   return result;
 }
 
-bool WindowsFirewallAddApplication(const wchar_t *path, const wchar_t *name)
+HRESULT WindowsFirewallRemoveApp(INetFwProfile *fwProfile, const wchar_t *fwProcessImageFileName)
 {
-  FIREWALL_REQUIRE(path, false);
-  FIREWALL_REQUIRE(name, false);
+  FIREWALL_REQUIRE(fwProfile, E_POINTER);
+  FIREWALL_REQUIRE(fwProcessImageFileName, E_POINTER);
 
-  // A thread already in the multithreaded apartment serves as well; COM is
-  // then the caller's to uninitialize, not ours.
+  ComRef<INetFwAuthorizedApplications> applications;
+  HRESULT result = GetAuthorizedApplications(fwProfile, applications);
+  if (FAILED(result))
+    return result;
+  Bstr imageFileName(SysAllocString(fwProcessImageFileName));
+  if (!imageFileName)
+    return Failed("SysAllocString", E_OUTOFMEMORY);
+  result = applications->Remove(imageFileName.get());
+  if (FAILED(result))
+    return Failed("Remove", result);
+  LogF("Authorized application %ls is removed from the firewall.\n", fwProcessImageFileName);
+  return result;
+}
+
+namespace
+{
+// Brackets work on the current profile with COM: initialized in apartment
+// mode unless the thread already is in another mode (then it is the
+// caller's to uninitialize, not ours), the profile released afterwards.
+template <class Work> bool WithFirewallProfile(const char *workName, Work work)
+{
   HRESULT initialized = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
   if (FAILED(initialized) && initialized != RPC_E_CHANGED_MODE)
   {
@@ -202,13 +221,29 @@ bool WindowsFirewallAddApplication(const wchar_t *path, const wchar_t *name)
     Failed("WindowsFirewallInitialize", result);
   else
   {
-    result = WindowsFirewallAddApp(profile, path, name);
+    result = work(profile);
     if (FAILED(result))
-      Failed("WindowsFirewallAddApp", result);
+      Failed(workName, result);
   }
 
   WindowsFirewallCleanup(profile);
   if (SUCCEEDED(initialized))
     CoUninitialize();
   return SUCCEEDED(result);
+}
+} // namespace
+
+bool WindowsFirewallAddApplication(const wchar_t *path, const wchar_t *name)
+{
+  FIREWALL_REQUIRE(path, false);
+  FIREWALL_REQUIRE(name, false);
+  return WithFirewallProfile("WindowsFirewallAddApp",
+                             [&](INetFwProfile *profile) { return WindowsFirewallAddApp(profile, path, name); });
+}
+
+bool WindowsFirewallRemoveApplication(const wchar_t *path)
+{
+  FIREWALL_REQUIRE(path, false);
+  return WithFirewallProfile("WindowsFirewallRemoveApp",
+                             [&](INetFwProfile *profile) { return WindowsFirewallRemoveApp(profile, path); });
 }

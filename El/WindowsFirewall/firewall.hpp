@@ -43,3 +43,13 @@ HRESULT WindowsFirewallAddApp(INetFwProfile *fwProfile, const wchar_t *fwProcess
 // profile and adds the program. True when the program is on the list now.
 // A null path or name is reported and answered with false.
 bool WindowsFirewallAddApplication(const wchar_t *path, const wchar_t *name);
+
+// Takes the program off the profile's list of authorized applications.
+// Every failure is logged ("Remove failed: 0x%08lx\n" for the removal
+// itself); success is logged as "Authorized application %ls is removed from
+// the firewall.\n".
+HRESULT WindowsFirewallRemoveApp(INetFwProfile *fwProfile, const wchar_t *fwProcessImageFileName);
+
+// The uninstaller's whole job, bracketed as WindowsFirewallAddApplication
+// is. True when the removal succeeded.
+bool WindowsFirewallRemoveApplication(const wchar_t *path);

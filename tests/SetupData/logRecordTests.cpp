@@ -1,3 +1,4 @@
+#include "Setup/Data/installLogFile.hpp"
 #include "Setup/Data/logRecord.hpp"
 
 #include <gtest/gtest.h>
@@ -37,4 +38,27 @@ TEST(LogRecord, AnIdentifierPaddedWithBlanksReadsBackToTheSameBytes)
   ASSERT_TRUE(SplitGameListRecord(text + L":C:\\Games\\GameuxInstallHelper.dll", identifier, library));
   EXPECT_EQ(identifier, text);
   EXPECT_EQ(library, L"C:\\Games\\GameuxInstallHelper.dll");
+}
+
+TEST(InstallLogFile, ReadsTheKeyAndTheRecordsOfEitherLineEnd)
+{
+  InstallLogFile log;
+  std::string error;
+  ASSERT_TRUE(ReadInstallLogFile("Velq\r\nD:C:\\Games\r\n\r\nF:C:\\Games\\\xc3\xa4.txt\nK:Software\\Velq", log, error));
+  EXPECT_EQ(log.uninstallKeyName, L"Velq");
+  EXPECT_EQ(log.records, (std::vector<std::wstring>{L"D:C:\\Games", L"F:C:\\Games\\\u00e4.txt", L"K:Software\\Velq"}));
+}
+
+TEST(InstallLogFile, RefusesWhatNoInstallerWrites)
+{
+  InstallLogFile log;
+  std::string error;
+  const std::string refused[] = {"\r\nF:C:\\x\r\n", std::string("Velq\r\nF:C:\\x\0y\r\n", 15), "Velq\r\nF:\xc3\r\n",
+                                 "Velq\r\nF:\xed\xa0\x80\r\n", "Velq\r\n" + std::string(MaxInstallLogLine + 1, 'x')};
+  for (const std::string &bytes : refused)
+  {
+    EXPECT_FALSE(ReadInstallLogFile(bytes, log, error)) << bytes.substr(0, 20);
+    EXPECT_FALSE(error.empty());
+    EXPECT_TRUE(log.records.empty());
+  }
 }

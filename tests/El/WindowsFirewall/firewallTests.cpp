@@ -71,7 +71,9 @@ public:
     return listed ? S_OK : HRESULT_FROM_WIN32(ERROR_FILE_NOT_FOUND);
   }
   HRESULT STDMETHODCALLTYPE Add(INetFwAuthorizedApplication *app) override { added = app; return Answer(failing.add); }
-  NOT_CALLED(get_Count, LONG *) NOT_CALLED(Remove, BSTR) NOT_CALLED(get__NewEnum, IUnknown **)
+  HRESULT STDMETHODCALLTYPE Remove(BSTR imageFileName) override { removed = imageFileName; return Answer(failing.add); }
+  NOT_CALLED(get_Count, LONG *) NOT_CALLED(get__NewEnum, IUnknown **)
+  std::wstring removed;
   FakeApplication *listed = nullptr;
   std::wstring lookedUp;
   INetFwAuthorizedApplication *added = nullptr;
@@ -153,6 +155,16 @@ TEST_F(FirewallTest, AnUnlistedProgramIsAddedUnderItsName)
                            "Authorized application C:\\Games\\Game\\game.exe is now enabled in the firewall.\n"}));
 }
 
+TEST_F(FirewallTest, RemovalTakesTheProgramOffTheListAndLogsAFailure)
+{
+  EXPECT_EQ(WindowsFirewallRemoveApp(&profile, Path), S_OK);
+  EXPECT_EQ(profile.applications.removed, Path);
+  EXPECT_TRUE(log.Contains("Authorized application C:\\Games\\Game\\game.exe is removed from the firewall.\n"));
+  failing.add = true;
+  EXPECT_EQ(WindowsFirewallRemoveApp(&profile, Path), E_FAIL);
+  EXPECT_TRUE(log.Contains("Remove failed: 0x80004005\n"));
+}
+
 TEST_F(FirewallTest, AnEmptyNameIsRefusedAsAnAllocationFailure)
 {
   EXPECT_EQ(AddApp(L""), static_cast<HRESULT>(0x8007000E));
@@ -223,5 +235,6 @@ TEST(FirewallSystemTest, TheInstallerEntryAddsThroughTheSystemObjects)
   CapturingFrame log;
   EXPECT_TRUE(WindowsFirewallAddApplication(L"C:\\windows\\notepad.exe", L"Notepad"));
   EXPECT_TRUE(log.Contains("Authorized application C:\\windows\\notepad.exe is now enabled in the firewall.\n"));
+  EXPECT_TRUE(WindowsFirewallRemoveApplication(L"C:\\windows\\notepad.exe"));
 }
 } // namespace
