@@ -19,6 +19,18 @@ std::string Trim(const std::string &text)
 }
 } // namespace
 
+std::wstring RecordFile(const wchar_t *name)
+{
+  wchar_t folder[MAX_PATH] = {};
+  DWORD length = GetEnvironmentVariableW(L"STANDIN_RECORDS", folder, MAX_PATH);
+  if (length == 0 || length >= MAX_PATH)
+    return FileBeside(name);
+  std::wstring path(folder, length);
+  if (path.back() != L'\\')
+    path += L'\\';
+  return path + name;
+}
+
 std::wstring FileBeside(const wchar_t *name)
 {
   // The module holding this function is the stand-in itself, whether a

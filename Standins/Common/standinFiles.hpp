@@ -11,6 +11,11 @@ namespace standin
 // this code is linked into; empty when that folder cannot be found.
 std::wstring FileBeside(const wchar_t *name);
 
+// Where a record of calls goes: the folder named by the environment
+// variable STANDIN_RECORDS when it is set, else beside the module. A test
+// whose product folder must end up empty keeps the records elsewhere.
+std::wstring RecordFile(const wchar_t *name);
+
 // Settings: one "key value" per line, the value being the rest of the line
 // without surrounding blanks. A later line wins; a missing file holds none.
 using Settings = std::map<std::string, std::string>;

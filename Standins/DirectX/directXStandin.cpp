@@ -5,7 +5,8 @@
 //   getversion  what DirectXSetupGetVersion returns (default 1; 0 is a
 //               failure and leaves the caller's values alone)
 //   setup       what DirectXSetupA returns (default 0)
-// Every call is a line in "dsetupCalls.txt" beside it.
+// Every call is a line in "dsetupCalls.txt" beside it (or where
+// STANDIN_RECORDS says).
 #include "Standins/Common/standinFiles.hpp"
 
 #include <windows.h>
@@ -16,7 +17,7 @@ namespace
 {
 standin::Settings Settings() { return standin::ReadSettings(standin::FileBeside(L"dsetup.txt")); }
 
-void Record(const std::string &line) { standin::AppendLine(standin::FileBeside(L"dsetupCalls.txt"), line); }
+void Record(const std::string &line) { standin::AppendLine(standin::RecordFile(L"dsetupCalls.txt"), line); }
 } // namespace
 
 extern "C" __declspec(dllexport) INT WINAPI DirectXSetupGetVersion(DWORD *version, DWORD *revision)

@@ -1,6 +1,7 @@
 // A stand-in for the game-list helper library: it registers nothing, but
 // writes every call it receives as a line to "gameListCalls.txt" beside the
-// library, so tests can see what the installer asked of it. What
+// library (or where STANDIN_RECORDS says), so tests can see what the
+// installer and the uninstaller asked of it. What
 // AddToGameExplorerA answers comes from "gameList.txt" beside it ("key value"
 // lines):
 //   add   the HRESULT it returns (default 0)
@@ -73,7 +74,7 @@ bool ParseIdentifier(const std::string &text, GUID &id)
 
 std::string Text(const char *text) { return text ? text : "(null)"; }
 
-void Record(const std::string &line) { standin::AppendLine(standin::FileBeside(L"gameListCalls.txt"), line); }
+void Record(const std::string &line) { standin::AppendLine(standin::RecordFile(L"gameListCalls.txt"), line); }
 } // namespace
 
 extern "C" __declspec(dllexport) HRESULT WINAPI

@@ -9,9 +9,9 @@ namespace
 {
 constexpr OptionSpec BankCreateOptions[] = {{"pack", false}, {"version", false}, {"property", true}, {"jobs", true}};
 constexpr OptionSpec PreprocessOptions[] = {{"line-markers", false}};
-constexpr OptionSpec MediumBuildOptions[] = {{"setup", true}, {"script", true},       {"strings", true},
-                                             {"data", true},  {"directx", true},      {"pack", false},
-                                             {"jobs", true},  {"archive-size", true}, {"single-exe", false}};
+constexpr OptionSpec MediumBuildOptions[] = {
+    {"setup", true}, {"script", true}, {"strings", true},      {"data", true},        {"directx", true},
+    {"pack", false}, {"jobs", true},   {"archive-size", true}, {"single-exe", false}, {"uninstaller", true}};
 constexpr OptionSpec FileListCreateOptions[] = {{"archive", true}, {"archive-of", true}};
 
 // The tool's commands. A new one is a row here and a handler in commands.hpp.
@@ -110,6 +110,8 @@ constexpr Command Commands[] = {
                 "  --strings FILE     setup.csv, embedded as SETUP.CSV\n"
                 "  --data DIR         a folder made into a bank, embedded as SETUP_3RD_PARTY_AND_DATA\n"
                 "  --directx DIR      a folder made into a bank, embedded as DIRECTX_INSTALLER\n"
+                "  --uninstaller FILE our uninstall.exe, put into the product as uninstall.exe; a\n"
+                "                     script's U line names it (U:D:uninstall.exe:key:name)\n"
                 "  --pack             pack members (LZSS) where that makes them smaller\n"
                 "  --jobs N           pack on N threads (default: one per processor; the medium\n"
                 "                     is the same for any N)\n"

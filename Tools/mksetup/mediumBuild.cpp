@@ -13,6 +13,7 @@
 #include "Tools/mksetup/toolFiles.hpp"
 
 #include <algorithm>
+#include <cctype>
 #include <cstdio>
 #include <filesystem>
 #include <memory>
@@ -31,6 +32,7 @@ struct BuildOptions
   std::string strings;
   std::string data;
   std::string directx;
+  std::string uninstaller;
   bool singleExe = false;
   // Without --archive-size, one archive (a bank's own limit aside).
   std::uint64_t archiveSize = UINT64_MAX;
@@ -53,10 +55,10 @@ int ReadBuildOptions(const Arguments &arguments, BuildOptions &options)
 {
   std::string archiveSize;
   std::string jobs;
-  for (auto [name, value] :
-       {std::pair{"setup", &options.setup}, std::pair{"script", &options.script},
-        std::pair{"strings", &options.strings}, std::pair{"data", &options.data},
-        std::pair{"directx", &options.directx}, std::pair{"archive-size", &archiveSize}, std::pair{"jobs", &jobs}})
+  for (auto [name, value] : {std::pair{"setup", &options.setup}, std::pair{"script", &options.script},
+                             std::pair{"strings", &options.strings}, std::pair{"data", &options.data},
+                             std::pair{"directx", &options.directx}, std::pair{"uninstaller", &options.uninstaller},
+                             std::pair{"archive-size", &archiveSize}, std::pair{"jobs", &jobs}})
     if (int status = TakeOnce(arguments, name, *value); status != ExitSuccess)
       return status;
   if (options.setup.empty())
@@ -239,6 +241,35 @@ bool WriteInstaller(const BuildOptions &options, const std::vector<RcdataFile> &
     return ToolMessage("cannot write the checksum of %s: %s", path.c_str(), error.c_str()), false;
   return true;
 }
+// Puts the uninstaller among the product's files as "uninstall.exe", in the
+// files' order. A product that holds a file of that name already keeps it:
+// the build fails rather than replace the publisher's own.
+bool AddUninstaller(const std::string &path, std::vector<FolderFile> &files)
+{
+  const std::string name = "uninstall.exe";
+  std::uint32_t size = 0;
+  if (std::string problem = RegularFileProblem(path, size); !problem.empty())
+  {
+    ToolFailure("the uninstaller %s: %s", path.c_str(), problem.c_str());
+    return false;
+  }
+  auto lower = [](std::string text)
+  {
+    for (char &c : text)
+      c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return text;
+  };
+  for (const FolderFile &file : files)
+    if (lower(file.name) == name)
+    {
+      ToolFailure("the product holds %s already; --uninstaller would replace it", file.name.c_str());
+      return false;
+    }
+  auto at = std::lower_bound(files.begin(), files.end(), name,
+                             [](const FolderFile &file, const std::string &key) { return file.name < key; });
+  files.insert(at, FolderFile{name, path});
+  return true;
+}
 } // namespace
 
 int RunMediumBuild(const Arguments &arguments)
@@ -256,7 +287,8 @@ int RunMediumBuild(const Arguments &arguments)
 
   MediumContent content;
   std::vector<FolderFile> files;
-  if (!CollectFolderFiles(productFolder, std::string(), files) || !CheckBankNames(files) ||
+  if (!CollectFolderFiles(productFolder, std::string(), files) ||
+      (!options.uninstaller.empty() && !AddUninstaller(options.uninstaller, files)) || !CheckBankNames(files) ||
       !FileListNamesReadable(files) || !NamesPlainAscii(files))
     return ExitFailure;
 

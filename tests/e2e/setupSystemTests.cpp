@@ -117,8 +117,14 @@ protected:
     RegDeleteTreeW(HKEY_CLASSES_ROOT, L".vsav");
     RegDeleteTreeW(HKEY_CLASSES_ROOT, L"Velq.Save");
     std::error_code ignored;
+    // The shell may still look into a folder it saw links made in: a few
+    // tries.
     for (int folder : {CSIDL_COMMON_PROGRAMS, CSIDL_PROGRAMS})
-      std::filesystem::remove_all(SpecialFolder(folder) + L"\\Velq Group", ignored);
+      for (int attempt = 0; attempt < 50 && e2e::PathExists(SpecialFolder(folder) + L"\\Velq Group"); ++attempt)
+      {
+        std::filesystem::remove_all(SpecialFolder(folder) + L"\\Velq Group", ignored);
+        Sleep(attempt ? 100 : 0);
+      }
     for (int folder : {CSIDL_COMMON_DESKTOPDIRECTORY, CSIDL_DESKTOPDIRECTORY})
       std::filesystem::remove(SpecialFolder(folder) + L"\\Velq.lnk", ignored);
   }
@@ -130,7 +136,7 @@ protected:
   {
     ASSERT_TRUE(_folder.Write(
         L"setup.dat",
-        "U:D:uninst.exe:Velq:Velq Deluxe\r\nA:Velq\r\nR:Software\\QorSetupE2E\\Velq\r\nG:Velq Group\r\nI:N:" +
+        "U:D:uninstall.exe:Velq:Velq Deluxe\r\nA:Velq\r\nR:Software\\QorSetupE2E\\Velq\r\nG:Velq Group\r\nI:N:" +
             Narrow(Install()) +
             "\r\nL:1000\r\n"
             "Q:filetype:.vsav:Velq.Save:bin\\velq.exe:0\r\n"
@@ -205,7 +211,7 @@ TEST_F(SetupSystem, AFullInstallRegistersTheProductAndItsLogListsEverything)
   const std::wstring install = Install();
   const std::wstring velq = install + L"\\bin\\velq.exe";
   EXPECT_EQ(RegistryText(HKEY_LOCAL_MACHINE, ProductKey, L"MAIN"), install);
-  EXPECT_EQ(RegistryText(HKEY_LOCAL_MACHINE, UninstallKey, L"UninstallString"), install + L"\\uninst.exe");
+  EXPECT_EQ(RegistryText(HKEY_LOCAL_MACHINE, UninstallKey, L"UninstallString"), install + L"\\uninstall.exe");
   EXPECT_EQ(RegistryText(HKEY_LOCAL_MACHINE, UninstallKey, L"DisplayName"), L"Velq Deluxe");
   EXPECT_EQ(RegistryText(HKEY_CLASSES_ROOT, L".vsav", nullptr), L"Velq.Save");
   EXPECT_EQ(RegistryText(HKEY_CLASSES_ROOT, L"Velq.Save\\shell\\open\\command", nullptr), L"\"" + velq + L"\" \"%1\"");
@@ -259,10 +265,10 @@ TEST_F(SetupSystem, AFullInstallRegistersTheProductAndItsLogListsEverything)
   log.Add(L'K', std::wstring(ProductKey) + L"\\Paths");
   log.Add(L'U', std::wstring(ProductKey) + L":Volume");
   log.Add(L'G', L"{    1234-  AB- C0D- E1F-203040506070}:" + install + L"\\GameuxInstallHelper.dll");
-  log.Add(L'F', install + L"\\uninst.log");
+  log.Add(L'F', install + L"\\uninstall.log");
   log.AddFolders(desktop);
   log.Add(L'F', desktop + L"\\Velq.lnk");
-  EXPECT_EQ(Calls(install + L"\\uninst.log"), log.Text(L"Velq"));
+  EXPECT_EQ(Calls(install + L"\\uninstall.log"), log.Text(L"Velq"));
 }
 
 TEST_F(SetupSystem, ASilentInstallLeavesWhatTheWizardLeavesAndAFailedOneLeavesNothing)
@@ -348,6 +354,58 @@ TEST_F(SetupSystem, ASilentInstallLeavesWhatTheWizardLeavesAndAFailedOneLeavesNo
   ASSERT_TRUE(unknown.Press(*box, IDOK)) << unknown.Error();
   ASSERT_TRUE(unknown.WaitForExit()) << unknown.Error();
   EXPECT_EQ(unknown.ExitCode(), 1);
+}
+
+TEST_F(SetupSystem, TheUninstallerLeavesTheMachineAsItWasButForThePlayersOwnFiles)
+{
+  // The stand-ins keep their records outside the install folder, which the
+  // uninstaller is to leave empty.
+  ASSERT_TRUE(SetEnvironmentVariableW(L"STANDIN_RECORDS", _folder.Path().c_str()));
+  ASSERT_TRUE(_folder.CopyIn(Wide(UNINSTALL_EXE_PATH), L"uninstall.exe"));
+  Script("Q:directx:silent\r\nF:GameuxInstallHelper.dll:GameuxInstallHelper.dll\r\nF:uninstall.exe:uninstall.exe\r\n");
+  const std::wstring install = Install();
+  const std::wstring group = SpecialFolder(CSIDL_COMMON_PROGRAMS) + L"\\Velq Group";
+  const std::wstring desktopLink = SpecialFolder(CSIDL_COMMON_DESKTOPDIRECTORY) + L"\\Velq.lnk";
+  ProgramRun setup;
+  ASSERT_TRUE(setup.Start(_folder.File(L"setup.exe"), _folder.Path(),
+                          e2e::RunOptions{{L"/S", L"/ALLUSERS", L"/DESKTOP"}, L"en_US.UTF-8"}))
+      << setup.Error();
+  ASSERT_TRUE(setup.WaitForExit(std::chrono::milliseconds(60000))) << setup.Error();
+  ASSERT_EQ(setup.ExitCode(), 0);
+  ASSERT_TRUE(e2e::PathExists(group + L"\\Tools\\Editor.lnk") && e2e::PathExists(desktopLink));
+  // What the player made there is not the product's.
+  ASSERT_TRUE(CreateDirectoryW((install + L"\\saves").c_str(), nullptr));
+  ASSERT_TRUE(e2e::WriteFileBytes(install + L"\\saves\\slot1.sav", "saved"));
+
+  ProgramRun uninstall;
+  const std::wstring events = _folder.File(L"uninstall events.txt");
+  ASSERT_TRUE(uninstall.Start(install + L"\\uninstall.exe", install,
+                              e2e::RunOptions{{L"/S", L"/EVENTS=" + events}, L"en_US.UTF-8"}))
+      << uninstall.Error();
+  ASSERT_TRUE(uninstall.WaitForExit()) << uninstall.Error();
+  EXPECT_EQ(uninstall.ExitCode(), 0) << Calls(events);
+  // Its own file goes once it has ended.
+  for (int i = 0; i < 100 && e2e::PathExists(install + L"\\uninstall.exe"); ++i)
+    Sleep(100);
+  SetEnvironmentVariableW(L"STANDIN_RECORDS", nullptr);
+
+  std::vector<std::wstring> left;
+  for (const auto &entry : std::filesystem::recursive_directory_iterator(install))
+    left.push_back(entry.path().lexically_relative(install).wstring());
+  EXPECT_EQ(left, (std::vector<std::wstring>{L"saves", L"saves\\slot1.sav"}));
+  for (const auto &[root, key] : {std::pair{HKEY_LOCAL_MACHINE, std::wstring(ProductKey)},
+                                  {HKEY_LOCAL_MACHINE, std::wstring(UninstallKey)},
+                                  {HKEY_CLASSES_ROOT, std::wstring(L".vsav")},
+                                  {HKEY_CLASSES_ROOT, std::wstring(L"Velq.Save")},
+                                  {HKEY_CURRENT_USER, std::wstring(ProductKey)}})
+    EXPECT_FALSE(KeyExists(root, key)) << Narrow(key);
+  EXPECT_FALSE(e2e::PathExists(group));
+  EXPECT_FALSE(e2e::PathExists(desktopLink));
+  const std::string id = "00001234-00AB-0C0D-0E1F-203040506070";
+  const std::string calls = Calls(_folder.File(L"gameListCalls.txt"));
+  EXPECT_NE(calls.find("RemoveFromGameExplorer " + id + "\r\nRemoveTasks " + id + "\r\n"), std::string::npos) << calls;
+  EXPECT_NE(Calls(events).find("removed: W:" + Narrow(install) + "\\bin\\velq.exe"), std::string::npos)
+      << Calls(events);
 }
 
 TEST_F(SetupSystem, DirectXAsksForARestartOrFailsWithoutItsLibrary)
