@@ -233,6 +233,8 @@ int main(int argc, char **argv)
     std::cerr << run.Error() << "\n";
     return 1;
   }
-  std::cout << "  setup.exe has ended\n";
+  std::string program = argv[first];
+  std::cout << "  " << program.substr(program.find_last_of("\\/") + 1) << " has ended with exit code " << run.ExitCode()
+            << "\n";
   return 0;
 }

@@ -104,9 +104,11 @@ TEST(MksetupMedium, BuildWritesArchivesChecksumsAndResourcesThatListAndVerify)
             0);
   for (const char *name : {"setup.exe", "setup01.bin", "setup02.bin", "setup03.bin", "setup.crc"})
     EXPECT_TRUE(ReadFileAt(single / name) == ReadFileAt(f.medium / name)) << name;
-  ASSERT_EQ(f.Build({"--pack", "--single-exe"}).exitCode, 0);
+  ASSERT_EQ(f.Build({"--pack", "--single-exe", "--uninstaller", f.setup}).exitCode, 0);
   EXPECT_EQ(TreeOf(f.medium), (std::set<std::string>{"setup.crc", "setup.exe"}));
-  EXPECT_EQ(f.Verify(f.medium).out, "5 files verified\n");
+  EXPECT_EQ(f.Verify(f.medium).out, "6 files verified\n");
+  EXPECT_NE(ReadFileAt(f.medium / "setup.crc").find("uninstall.exe " + CrcText(ReadFileAt(f.setup))),
+            std::string::npos);
 }
 
 TEST(MksetupMedium, VerifyNamesTheFileWhoseArchiveByteWasDamaged)
@@ -150,6 +152,13 @@ TEST(MksetupMedium, RefusedBuildsNameTheCauseAndLeaveNoFile)
 
   EXPECT_EQ(RunMksetup({"medium", "build", f.product.string(), f.medium.string()}).exitCode, 2);
   EXPECT_EQ(f.Build({"--archive-size", "12X"}).exitCode, 2);
+  // The uninstaller joins the product under its fixed name, never over a
+  // file of the publisher's.
+  WriteFileAt(f.product / "Uninstall.EXE", "the publisher's own");
+  MksetupRun clashing = f.Build({"--uninstaller", f.setup});
+  EXPECT_EQ(clashing.exitCode, 1);
+  EXPECT_NE(clashing.err.find("Uninstall.EXE"), std::string::npos) << clashing.err;
+  fs::remove(f.product / "Uninstall.EXE");
   EXPECT_EQ(f.Build({}, f.product / "medium").exitCode, 1);
   EXPECT_FALSE(fs::exists(f.medium) && !TreeOf(f.medium).empty());
 }
