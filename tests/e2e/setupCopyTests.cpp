@@ -318,6 +318,16 @@ TEST_F(SetupMedium, CancellingThePromptIsAnErrorAndUndoesTheInstallation)
   ASSERT_TRUE(run.Press(*prompt, IDCANCEL)) << run.Error();
   ASSERT_NO_FATAL_FAILURE(AnswerNextBox(run, {AppName.english, Failed.english, MessageIcon::Warning, {IDOK}}, IDOK));
   ASSERT_TRUE(run.WaitForExit()) << run.Error();
+  EXPECT_EQ(run.ExitCode(), 3);
+  ExpectNothingLeft();
+
+  // Silent and told not to ask: the missing disc is an error at once.
+  ProgramRun silent;
+  ASSERT_TRUE(
+      silent.Start(_folder.Path() + L"setup.exe", _folder.Path(), RunOptions{{L"/S", L"/NOPROMPT"}, L"en_US.UTF-8"}))
+      << silent.Error();
+  ASSERT_TRUE(silent.WaitForExit()) << silent.Error();
+  EXPECT_EQ(silent.ExitCode(), 3);
   ExpectNothingLeft();
 }
 

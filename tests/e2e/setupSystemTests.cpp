@@ -377,6 +377,18 @@ TEST_F(SetupSystem, TheUninstallerLeavesTheMachineAsItWasButForThePlayersOwnFile
   ASSERT_TRUE(CreateDirectoryW((install + L"\\saves").c_str(), nullptr));
   ASSERT_TRUE(e2e::WriteFileBytes(install + L"\\saves\\slot1.sav", "saved"));
 
+  // Asked, the player says No: nothing goes.
+  ProgramRun declined;
+  ASSERT_TRUE(declined.Start(install + L"\\uninstall.exe", install, e2e::RunOptions{{}, L"en_US.UTF-8"}))
+      << declined.Error();
+  std::optional<e2e::MessageBoxView> question = declined.NextMessageBox();
+  ASSERT_TRUE(question) << declined.Error();
+  EXPECT_EQ(question->text, L"Do you want to remove Velq Deluxe and all of its parts?");
+  ASSERT_TRUE(declined.Press(*question, IDNO)) << declined.Error();
+  ASSERT_TRUE(declined.WaitForExit()) << declined.Error();
+  EXPECT_EQ(declined.ExitCode(), 2);
+  EXPECT_TRUE(e2e::PathExists(install + L"\\bin\\velq.exe") && KeyExists(HKEY_LOCAL_MACHINE, UninstallKey));
+
   ProgramRun uninstall;
   const std::wstring events = _folder.File(L"uninstall events.txt");
   ASSERT_TRUE(uninstall.Start(install + L"\\uninstall.exe", install,
