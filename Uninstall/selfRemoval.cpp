@@ -1,6 +1,7 @@
 #include "Uninstall/selfRemoval.hpp"
 
-#include "Uninstall/removalRules.hpp"
+#include "Setup/Install/removalRules.hpp"
+#include "Setup/Install/systemFolders.hpp"
 
 #include <windows.h>
 
@@ -12,12 +13,6 @@ constexpr DWORD RetryMilliseconds = 100;
 
 std::wstring Quoted(const std::wstring &text) { return L"\"" + text + L"\""; }
 
-std::wstring WindowsFolder()
-{
-  wchar_t path[MAX_PATH] = {};
-  UINT length = GetWindowsDirectoryW(path, MAX_PATH);
-  return length > 0 && length < MAX_PATH ? std::wstring(path, length) : L"C:\\Windows";
-}
 } // namespace
 
 bool StartSelfRemoval(const std::wstring &self, const std::vector<std::wstring> &folders)

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "Uninstall/removalRules.hpp"
+#include "Setup/Install/removalRules.hpp"
 
 #include <string>
 #include <vector>

@@ -2,6 +2,8 @@
 
 #include "Es/Strings/wideText.hpp"
 #include "Setup/Data/logRecord.hpp"
+#include "Setup/Install/removalRules.hpp"
+#include "Setup/Install/systemFolders.hpp"
 #include "Setup/Script/setupObject.hpp"
 #include "Setup/Shell/runLog.hpp"
 
@@ -45,15 +47,25 @@ void CSetupObject::WriteInstallLogs()
 
 void CSetupObject::RollbackInstallLogs()
 {
+  // A link made in the Start menu records every folder on its way there;
+  // those that are the system's own stay, empty or not.
+  const std::vector<std::wstring> systemFolders = SystemFolders();
+  auto isSystemFolder = [&](const std::wstring &record)
+  {
+    LogRecordParts parts;
+    return SplitLogRecord(record, parts) && parts.letter == L'D' &&
+           JudgePath(parts.text, std::wstring(), systemFolders) == PathVerdict::SystemFolder;
+  };
   for (const std::unique_ptr<CSetupLogFileItem> &log : logs)
     for (auto record = log->records.rbegin(); record != log->records.rend(); ++record)
-      RunLog::Write(L"undo " + *record + L": " + UndoOutcomeText(UndoLogRecord(*record)));
+      RunLog::Write(L"undo " + *record + L": " +
+                    (isSystemFolder(*record) ? L"a system folder, kept" : UndoOutcomeText(UndoLogRecord(*record))));
   // A folder recorded by one log may have held files of a log undone after
   // it, and a key may have held another log's subkeys: what is still there
   // goes now that everything inside is gone.
   for (const std::unique_ptr<CSetupLogFileItem> &log : logs)
     for (auto record = log->records.rbegin(); record != log->records.rend(); ++record)
-      if (IsFolderOrKey(*record))
+      if (IsFolderOrKey(*record) && !isSystemFolder(*record))
       {
         UndoOutcome outcome = UndoLogRecord(*record);
         if (outcome == UndoOutcome::Removed)

@@ -6,6 +6,7 @@
 
 #include <fstream>
 #include <map>
+#include <shlobj.h>
 
 namespace
 {
@@ -96,10 +97,15 @@ TEST_F(InstallLogs, ARollbackLeavesNothingThatTheLogsRecorded)
   EXPECT_FALSE(KeyExists(HKEY_CLASSES_ROOT, L".velqtest"));
   RegDeleteTreeW(HKEY_LOCAL_MACHINE, L"Software\\VelqTest");
 
-  // Once the folder is empty, nothing of it stays.
+  // Once the folder is empty, nothing of it stays; an empty folder of the
+  // system's own, recorded on a link's way, stays all the same.
+  wchar_t publicDocuments[MAX_PATH] = {};
+  ASSERT_TRUE(SUCCEEDED(SHGetFolderPathW(nullptr, CSIDL_COMMON_DOCUMENTS, nullptr, 0, publicDocuments)));
+  setup.AddLogRecord(L"base.log", L'D', publicDocuments);
   std::filesystem::remove(game / "kept.txt");
   setup.RollbackInstallLogs();
   EXPECT_FALSE(std::filesystem::exists(game));
+  EXPECT_TRUE(std::filesystem::exists(publicDocuments));
 }
 
 TEST_F(InstallLogs, AGameListRecordCallsTheRemovalsTheLibraryExports)

@@ -1,4 +1,4 @@
-#include "Uninstall/removalRules.hpp"
+#include "Setup/Install/removalRules.hpp"
 
 #include <windows.h>
 

@@ -3,9 +3,11 @@
 #include <string>
 #include <vector>
 
-// What the uninstaller may touch, judged from a record's path alone. A log
-// is outside data: whoever could write it could name any path, so every path
-// is judged before anything is done with it.
+// What undoing an install log may touch, judged from a record's path alone.
+// A log the uninstaller reads is outside data: whoever could write it could
+// name any path, so every path is judged before anything is done with it.
+// The system's own folders are recorded too (a link made inside them records
+// every folder on its way) and must never go, even when they are empty.
 
 enum class PathVerdict
 {
