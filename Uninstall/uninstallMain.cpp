@@ -165,9 +165,7 @@ int RunUninstaller(const UninstallOptions &options)
   uninstaller.UndoRecords(log.records);
   uninstaller.RemoveUninstallKey(log.uninstallKeyName);
   DeleteFileW(logPath.c_str());
-  std::vector<std::wstring> afterExit = uninstaller.FoldersAfterExit();
-  afterExit.insert(afterExit.begin(), self);
-  StartSelfRemoval(self, std::vector<std::wstring>(afterExit.begin() + 1, afterExit.end()));
+  StartSelfRemoval(self, uninstaller.FoldersAfterExit());
   if (!options.eventLog.empty())
     WriteEvents(options.eventLog, uninstaller.Events());
 
