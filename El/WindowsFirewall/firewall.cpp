@@ -45,6 +45,18 @@ HRESULT GetAuthorizedApplications(INetFwProfile *profile, ComRef<INetFwAuthorize
   applications.reset(raw);
   return FAILED(result) ? Failed("get_AuthorizedApplications", result) : result;
 }
+
+// The profile's list of authorized applications and the program's path as a
+// BSTR: what looking up, adding and removing a program all start from.
+HRESULT OpenListFor(INetFwProfile *profile, const wchar_t *path, ComRef<INetFwAuthorizedApplications> &applications,
+                    Bstr &imageFileName)
+{
+  HRESULT result = GetAuthorizedApplications(profile, applications);
+  if (FAILED(result))
+    return result;
+  imageFileName.reset(SysAllocString(path));
+  return imageFileName ? S_OK : Failed("SysAllocString", E_OUTOFMEMORY);
+}
 } // namespace
 
 // The caller cannot go on without the argument; it gets a code it can pass up.
@@ -105,13 +117,10 @@ HRESULT WindowsFirewallAppIsEnabled(INetFwProfile *fwProfile, const wchar_t *fwP
   *fwAppEnabled = FALSE;
 
   ComRef<INetFwAuthorizedApplications> applications;
-  HRESULT result = GetAuthorizedApplications(fwProfile, applications);
+  Bstr imageFileName;
+  HRESULT result = OpenListFor(fwProfile, fwProcessImageFileName, applications, imageFileName);
   if (FAILED(result))
     return result;
-
-  Bstr imageFileName(SysAllocString(fwProcessImageFileName));
-  if (!imageFileName)
-    return Failed("SysAllocString", E_OUTOFMEMORY);
 
   // A program the list does not know makes Item fail: that answers "not enabled".
   INetFwAuthorizedApplication *rawApplication = nullptr;
@@ -188,12 +197,10 @@ HRESULT WindowsFirewallRemoveApp(INetFwProfile *fwProfile, const wchar_t *fwProc
   FIREWALL_REQUIRE(fwProcessImageFileName, E_POINTER);
 
   ComRef<INetFwAuthorizedApplications> applications;
-  HRESULT result = GetAuthorizedApplications(fwProfile, applications);
+  Bstr imageFileName;
+  HRESULT result = OpenListFor(fwProfile, fwProcessImageFileName, applications, imageFileName);
   if (FAILED(result))
     return result;
-  Bstr imageFileName(SysAllocString(fwProcessImageFileName));
-  if (!imageFileName)
-    return Failed("SysAllocString", E_OUTOFMEMORY);
   result = applications->Remove(imageFileName.get());
   if (FAILED(result))
     return Failed("Remove", result);

@@ -158,6 +158,25 @@ protected:
 
   std::string Calls(const std::wstring &file) const { return TempFolder::Read(std::filesystem::path(file)); }
 
+  // The product with DirectX, a run-list program, the game-list library and
+  // the desktop shortcuts, installed through the wizard for all users (the
+  // common Start menu and desktop, the game list's all-users scope).
+  void InstallEverythingThroughTheWizard()
+  {
+    Script("Q:directx:silent\r\nQ:runapp:tool.exe\r\nF:GameuxInstallHelper.dll:GameuxInstallHelper.dll\r\n"
+           "E:+:A:createdesktop|Desktop shortcuts\r\n");
+    ProgramRun run;
+    ASSERT_NO_FATAL_FAILURE(Start(run));
+    std::optional<e2e::WizardView> welcome = run.WaitForWizardPage(e2e::WelcomePage);
+    ASSERT_TRUE(welcome) << run.Error();
+    ASSERT_TRUE(run.Click(welcome->window, 1036));
+    ASSERT_TRUE(run.Click(welcome->window, WizardNext));
+    ASSERT_NO_FATAL_FAILURE(ClickOnPage(run, e2e::DestinationPage, WizardNext));
+    ASSERT_NO_FATAL_FAILURE(e2e::CloseResultDialog(run));
+    ASSERT_TRUE(run.WaitForExit()) << run.Error();
+    EXPECT_EQ(run.ExitCode(), 0);
+  }
+
   // What an installation into install left on the machine, with that folder
   // written as "<install>": every file and its bytes, the values written,
   // the links as lnkinfo reads them.
@@ -193,20 +212,7 @@ protected:
 
 TEST_F(SetupSystem, AFullInstallRegistersTheProductAndItsLogListsEverything)
 {
-  Script("Q:directx:silent\r\nQ:runapp:tool.exe\r\nF:GameuxInstallHelper.dll:GameuxInstallHelper.dll\r\n"
-         "E:+:A:createdesktop|Desktop shortcuts\r\n");
-  ProgramRun run;
-  ASSERT_NO_FATAL_FAILURE(Start(run));
-  // All users: the common Start menu and desktop, and the game list's
-  // all-users scope.
-  std::optional<e2e::WizardView> welcome = run.WaitForWizardPage(e2e::WelcomePage);
-  ASSERT_TRUE(welcome) << run.Error();
-  ASSERT_TRUE(run.Click(welcome->window, 1036));
-  ASSERT_TRUE(run.Click(welcome->window, WizardNext));
-  ASSERT_NO_FATAL_FAILURE(ClickOnPage(run, e2e::DestinationPage, WizardNext));
-  ASSERT_NO_FATAL_FAILURE(e2e::CloseResultDialog(run));
-  ASSERT_TRUE(run.WaitForExit()) << run.Error();
-  EXPECT_EQ(run.ExitCode(), 0);
+  ASSERT_NO_FATAL_FAILURE(InstallEverythingThroughTheWizard());
 
   const std::wstring install = Install();
   const std::wstring velq = install + L"\\bin\\velq.exe";
@@ -273,17 +279,7 @@ TEST_F(SetupSystem, AFullInstallRegistersTheProductAndItsLogListsEverything)
 
 TEST_F(SetupSystem, ASilentInstallLeavesWhatTheWizardLeavesAndAFailedOneLeavesNothing)
 {
-  Script("Q:directx:silent\r\nQ:runapp:tool.exe\r\nF:GameuxInstallHelper.dll:GameuxInstallHelper.dll\r\n"
-         "E:+:A:createdesktop|Desktop shortcuts\r\n");
-  ProgramRun wizard;
-  ASSERT_NO_FATAL_FAILURE(Start(wizard));
-  std::optional<e2e::WizardView> welcome = wizard.WaitForWizardPage(e2e::WelcomePage);
-  ASSERT_TRUE(welcome) << wizard.Error();
-  ASSERT_TRUE(wizard.Click(welcome->window, 1036));
-  ASSERT_TRUE(wizard.Click(welcome->window, WizardNext));
-  ASSERT_NO_FATAL_FAILURE(ClickOnPage(wizard, e2e::DestinationPage, WizardNext));
-  ASSERT_NO_FATAL_FAILURE(e2e::CloseResultDialog(wizard));
-  ASSERT_TRUE(wizard.WaitForExit()) << wizard.Error();
+  ASSERT_NO_FATAL_FAILURE(InstallEverythingThroughTheWizard());
   const std::string throughTheWizard = Snapshot(Install());
   Clean();
 
